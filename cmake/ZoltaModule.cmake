@@ -21,10 +21,13 @@ function(zm_platform_sources out dir)
     set(${out} "${result}" PARENT_SCOPE)
 endfunction()
 
-# zm_add_module(name DEPENDS dep...) builds src/<name> into the library zm_<name>.
+# zm_add_module(name [EXCLUDE regex] DEPENDS dep...) builds src/<name> into the library zm_<name>.
 function(zm_add_module name)
-    cmake_parse_arguments(ARG "" "" "DEPENDS;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "" "EXCLUDE" "DEPENDS;LIBS" ${ARGN})
     zm_platform_sources(srcs "${CMAKE_CURRENT_SOURCE_DIR}")
+    if(ARG_EXCLUDE)
+        list(FILTER srcs EXCLUDE REGEX "${ARG_EXCLUDE}")
+    endif()
     if(srcs)
         add_library(zm_${name} STATIC ${srcs})
         set(scope PUBLIC)
