@@ -45,11 +45,12 @@ function(zm_add_module name)
     endif()
 endfunction()
 
-# zm_add_test_program(name DEPENDS module... [GUI]) builds tests/<name> into
-# one GoogleTest program and registers it with CTest. In the Windows build
-# CTest runs it through the Wine emulator script.
+# zm_add_test_program(name DEPENDS module... [THREADS]) builds tests/<name>
+# into one GoogleTest program and registers it with CTest. In the Windows
+# build CTest runs it through the Wine emulator script. THREADS labels it
+# "threads": the native-tsan preset runs those under ThreadSanitizer.
 function(zm_add_test_program name)
-    cmake_parse_arguments(ARG "" "" "DEPENDS;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "THREADS" "" "DEPENDS;LIBS" ${ARGN})
     zm_platform_sources(srcs "${CMAKE_CURRENT_SOURCE_DIR}")
     if(NOT srcs)
         return()
@@ -61,4 +62,7 @@ function(zm_add_test_program name)
     target_link_libraries(${name}_tests PRIVATE ${ARG_LIBS} zm_test_support GTest::gtest_main)
     add_test(NAME ${name} COMMAND ${name}_tests)
     set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+    if(ARG_THREADS)
+        set_tests_properties(${name} PROPERTIES LABELS threads)
+    endif()
 endfunction()
