@@ -1,0 +1,21 @@
+#include "util/window_util.h"
+
+#include <windows.h>
+
+bool RoundTopCorners(HWND window) {
+    RECT rect;
+    if (!GetWindowRect(window, &rect)) return false;
+    // One pixel more to the right and bottom, so the edges are not cut off.
+    int width = rect.right - rect.left + 1;
+    int height = rect.bottom - rect.top + 1;
+    // The rounded part covers only the top; the rectangle below squares the
+    // bottom corners off again.
+    HRGN region = CreateRoundRectRgn(0, 0, width + 1, 20, 9, 9);
+    HRGN lower = CreateRectRgn(0, 10, width, height);
+    bool shaped = region && lower && CombineRgn(region, region, lower, RGN_OR) != ERROR &&
+                  SetWindowRgn(window, region, TRUE) != 0;
+    if (lower) DeleteObject(lower);
+    // After a successful SetWindowRgn the system owns the region.
+    if (!shaped && region) DeleteObject(region);
+    return shaped;
+}
