@@ -29,6 +29,8 @@ bool OpenLog(const TraceConfig& config);
 // Writes every queued line, then ends the writer thread. Does nothing when closed.
 void CloseLog();
 // Queues one line; dropped when the log is closed or level < the minimum level.
+// Levels above TRACE_ERR count as TRACE_ERR. The format is printf-style
+// narrow text; "%ws" takes a wide string (wchar_t*), "%s" a narrow one.
 void Trace(int level, const char* module, const char* format, va_list args);
 // Returns the number of bytes read from the end of the log file (at most
 // count), after flushing everything queued; 0 on a null buffer, a count <= 0,

@@ -1,0 +1,54 @@
+#include "diag/trace_log.h"
+
+#include "diag/trace_manager.h"
+
+namespace {
+
+CTraceManager& TheTraceManager() {
+    static CTraceManager manager;
+    return manager;
+}
+
+// Made before the entry point runs, so the file mutex exists from the start;
+// code that runs earlier still reaches it through TheTraceManager().
+[[maybe_unused]] CTraceManager& g_traceManager = TheTraceManager();
+
+const char kAgentModule[] = "AgentMain";
+const char kDownModule[] = "DownLoad";
+
+}  // namespace
+
+bool OpenLog(const TraceConfig& config) { return TheTraceManager().OpenLog(config); }
+
+void CloseLog() { TheTraceManager().CloseLog(); }
+
+void Trace(int level, const char* module, const char* format, va_list args) {
+    TheTraceManager().Trace(level, module, format, args);
+}
+
+int ReadLogTail(char* buffer, int count) { return TheTraceManager().ReadLogTail(buffer, count); }
+
+int ReadErrTail(char* buffer, int count, bool deleteAfter) {
+    return TheTraceManager().ReadErrTail(buffer, count, deleteAfter);
+}
+
+int GetLevel() { return TheTraceManager().GetLevel(); }
+
+void SetLevel(int level) { TheTraceManager().SetLevel(level); }
+
+#define ZM_DEFINE_LOG_WRAPPER(name, level, module)            \
+    void name(const char* format, ...) {                      \
+        va_list args;                                         \
+        va_start(args, format);                               \
+        TheTraceManager().Trace(level, module, format, args); \
+        va_end(args);                                         \
+    }
+
+ZM_DEFINE_LOG_WRAPPER(AgentLogErr, TRACE_ERR, kAgentModule)
+ZM_DEFINE_LOG_WRAPPER(AgentLogInf, TRACE_INF, kAgentModule)
+ZM_DEFINE_LOG_WRAPPER(AgentLogWar, TRACE_WAR, kAgentModule)
+
+ZM_DEFINE_LOG_WRAPPER(DownLogDbg, TRACE_DBG, kDownModule)
+ZM_DEFINE_LOG_WRAPPER(DownLogInf, TRACE_INF, kDownModule)
+ZM_DEFINE_LOG_WRAPPER(DownLogWar, TRACE_WAR, kDownModule)
+ZM_DEFINE_LOG_WRAPPER(DownLogErr, TRACE_ERR, kDownModule)
