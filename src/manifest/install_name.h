@@ -1,0 +1,20 @@
+// Names of files inside the installation, as manifest entries give them:
+// paths relative to the application directory, with '\' (or '/') between
+// their components, compared ignoring case as the file system does.
+#pragma once
+
+#include <string>
+
+// True when the name stays inside the directory it is appended to: not
+// empty, not starting with a separator, without ':' (no drive, no stream)
+// and without a component made only of dots and spaces that holds two or
+// more dots (the system reads "..", ". ." and "..." alike as the parent).
+bool IsInstallRelativeName(const std::wstring& name);
+
+// The name with its letters in one case, for comparing names ignoring case:
+// the letters of ASCII, Latin-1 and Cyrillic, without depending on the C
+// library's locale.
+std::wstring FoldFileName(const std::wstring& name);
+
+// True when the two names are equal ignoring case (FoldFileName).
+bool SameFileName(const std::wstring& a, const std::wstring& b);

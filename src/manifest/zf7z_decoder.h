@@ -1,0 +1,33 @@
+// Unpacking of ZF7Z files (zf7z_format.h), wholly in memory: the packed file
+// and the decoded data are held at once. Any thread may call these; they keep
+// no state.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// Negative results of DecompressZf7zFile.
+enum Zf7zFileError {
+    ZF7Z_ERROR_OPEN_SOURCE = -1,
+    ZF7Z_ERROR_READ_SOURCE = -3,
+    ZF7Z_ERROR_DECODE = -4,
+    ZF7Z_ERROR_CREATE_DESTINATION = -7,
+    ZF7Z_ERROR_WRITE_DESTINATION = -8,
+};
+
+// Decodes the container (size bytes) into a new buffer of the decoded size
+// that its header states, and sets decodedLength to the bytes the decoder
+// produced, which the stream may leave shorter. Returns false, decoded null,
+// when the container is shorter than its header, its magic is wrong, the
+// stated size cannot be allocated or the stream does not decode.
+bool DecodeZf7z(const uint8_t* container, size_t size, std::unique_ptr<uint8_t[]>& decoded, size_t& decodedLength);
+
+// Decodes the ZF7Z file source into destination, which is created anew (an
+// old file is replaced). Returns the decoded length, or a Zf7zFileError:
+// ZF7Z_ERROR_OPEN_SOURCE or ZF7Z_ERROR_READ_SOURCE when the source cannot be
+// opened or read, ZF7Z_ERROR_DECODE when DecodeZf7z fails (nothing is written
+// then), ZF7Z_ERROR_CREATE_DESTINATION or ZF7Z_ERROR_WRITE_DESTINATION when
+// the destination cannot be created or written.
+int64_t DecompressZf7zFile(const std::wstring& source, const std::wstring& destination);

@@ -1,0 +1,181 @@
+#include "manifest/finger_file.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "captured_trace_log.h"
+#include "manifest/qk_update_ini.h"
+#include "temp_dir.h"
+
+namespace {
+
+using Names = std::vector<std::wstring>;
+
+// A "dlfl" job value for a file that no test directory holds.
+std::string Dlfl(const std::string& name) { return "dlfl;" + name + ";1;0;;" + name + ";1;;x"; }
+
+Names NamesOf(const FingerItemList& items) {
+    Names names;
+    for (const SFingerItem* item : items) names.push_back(item->name);
+    return names;
+}
+
+const SFingerSection* ChildSection(const SFingerSection& section, const std::wstring& name) {
+    for (const SFingerItem* item : section.items) {
+        if (item->kind == kFingerSection && item->name == name) return static_cast<const SFingerSection*>(item);
+    }
+    return nullptr;
+}
+
+// Every job form, with sections of each "SectionType"; keys that are no jobs
+// hold values that would fail as jobs.
+const std::string kGrammar =
+    "[VER]\r\nINIVer=2\r\n"
+    "[MAIN_V2]\r\n"
+    "JobString=0\r\n"
+    "Job_1=" + Dlfl("main.exe") + "\r\n"
+    "Job_2=sub;Shared\r\n"
+    "Job_3=sub; Plugin \r\n"
+    "job_4=bogus\r\nJOB_5=bogus\r\nJobs=bogus\r\n"
+    "Job_6=sub;Plain\r\n"
+    "Job_7=ckfl\r\n"
+    "Job_8=sub;Odd\r\n"
+    "Job_9=sub;ignore\r\n"
+    "Job_A=swch; var ;Extra\r\n"
+    "Job_B=swch;ckfl;%APPDIR%UpdateInfo.ini;0:Never;1:Present;0:Never\r\n"
+    "Job_C=swch;ckfl;%APPDIR%absent.txt;1:Never; 0: Absent ;0:Never\r\n"
+    "Job_D=swch;ckfl;%APPDIR%absent.txt;1:Never;;: Any\r\n"
+    "Job_E=swch;ckfl;%APPDIR%absent.txt;1:Never\r\n"
+    "[Shared]\r\nSectionType=files\r\nJob_a=" + Dlfl("shared.dll") + "\r\n"
+    "[Plugin]\r\nSectionType= module \r\nJob_a=" + Dlfl("plugin\\p.dll") + "\r\nJob_b=sub;PluginRes\r\n"
+    "Job_c=sub;OnlyType\r\n"
+    "[PluginRes]\r\nSectionType=module\r\nJob_a=" + Dlfl("plugin\\res.dat") + "\r\n"
+    "[OnlyType]\r\nSectionType=files\r\n"
+    "[Plain]\r\nJob_a=rmfl;old.dll;err\r\n"
+    "[Odd]\r\nSectionType=Files\r\nJob_a=" + Dlfl("odd.dll") + "\r\n"
+    "[Extra]\r\nSectionType=module\r\nJob_a=" + Dlfl("extra.dll") + "\r\n"
+    "[Present]\r\nJob_a=" + Dlfl("present.dll") + "\r\n"
+    "[Absent]\r\nSectionType=module\r\nJob_a=" + Dlfl("absent.dll") + "\r\n"
+    "[Any]\r\nJob_a=" + Dlfl("any.dll") + "\r\n"
+    "[Never]\r\nJob_a=" + Dlfl("never.dll") + "\r\n";
+
+class FingerFileTest : public ::testing::Test {
+protected:
+    FingerFileTest() : ini_(dir_.WinPath(), L"ZOLTA") {}
+    void SetUp() override { CFingerFile::SetNoUpdateList(L""); }
+
+    // Writes UpdateInfo.ini and loads its section root.
+    bool Load(const std::string& text, const std::wstring& root = L"MAIN") {
+        dir_.Write("UpdateInfo.ini", text);
+        ini_.SetFile(dir_.WinPath() + L"UpdateInfo.ini");
+        return finger_.LoadFinger(ini_, root);
+    }
+    // Loads a MAIN section holding the one job value, after the grammar's sections.
+    bool LoadJob(const std::string& value) { return Load(kGrammar + "[MAIN]\r\nJob_x=" + value + "\r\n"); }
+
+    ScopedTempDir dir_;
+    CQKUpdateIni ini_;
+    CFingerFile finger_;
+};
+
+}  // namespace
+
+TEST_F(FingerFileTest, JobsMergeOrNestSectionsByTheirType) {
+    ASSERT_TRUE(Load(kGrammar, L"MAIN_V2"));
+    EXPECT_TRUE(finger_.IsLoaded());
+    const SFingerSection* root = finger_.GetRoot();
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(root->parent, nullptr);
+    // "files" and no type merge into the section, "module" and any other text
+    // nest; "swch" merges by "var", or the case of the file's existence.
+    EXPECT_EQ(NamesOf(root->items), (Names{L"main.exe", L"shared.dll", L"Plugin", L"old.dll", L"Odd", L"extra.dll",
+                                           L"present.dll", L"Absent", L"any.dll"}));
+    const SFingerSection* plugin = ChildSection(*root, L"Plugin");
+    ASSERT_NE(plugin, nullptr);
+    EXPECT_EQ(plugin->parent, root);
+    EXPECT_EQ(NamesOf(plugin->items), (Names{L"plugin\\p.dll", L"PluginRes"}));
+    const SFingerSection* res = ChildSection(*plugin, L"PluginRes");
+    ASSERT_NE(res, nullptr);
+    EXPECT_EQ(res->parent, plugin);
+    EXPECT_EQ(NamesOf(res->items), (Names{L"plugin\\res.dat"}));
+    const SFingerSection* odd = ChildSection(*root, L"Odd");
+    const SFingerSection* absent = ChildSection(*root, L"Absent");
+    ASSERT_TRUE(odd != nullptr && absent != nullptr);
+    EXPECT_EQ(NamesOf(odd->items), (Names{L"odd.dll"}));
+    EXPECT_EQ(NamesOf(absent->items), (Names{L"absent.dll"}));
+    EXPECT_EQ(static_cast<const SFingerDelItem*>(root->items[3])->ignoreFailure, 0);
+    EXPECT_EQ(finger_.GetAllItems().size(), 10u);
+}
+
+TEST_F(FingerFileTest, SameFileInTwoSectionsIsOneEntry) {
+    ASSERT_TRUE(Load("[MAIN]\r\nJob_1=dlfl;Dir\\A.dll;1;0;;first;1;;x\r\nJob_2=sub;Mod\r\nJob_3=rmfl;dir\\a.dll\r\n"
+                     "[Mod]\r\nSectionType=module\r\nJob_1=dlfl;dir\\a.DLL;2;0;;second;2;;y\r\n"));
+    const FingerItemList& all = finger_.GetAllItems();
+    // The first entry of a name stays; a delete entry is of another kind.
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_EQ(static_cast<const SFileItem*>(all[0])->srcPath, L"first");
+    EXPECT_EQ(all[1]->kind, kFingerDelete);
+    const SFingerSection* mod = ChildSection(*finger_.GetRoot(), L"Mod");
+    ASSERT_NE(mod, nullptr);
+    EXPECT_EQ(mod->items, (FingerItemList{all[0]}));
+}
+
+TEST_F(FingerFileTest, FailingJobFailsTheLoad) {
+    const char* const failing[] = {
+        "", "bogus;x", "DLFL;a.dll;1;0;;a;1;;x", "dlfl;a.dll;1;0;;a;1;MD5", "rmfl", "sub", "sub; ", "sub;err",
+        "sub;Broken", "sub;Loop", "swch", "swch;var", "swch;ckfl", "swch;other;Extra",
+        "swch;ckfl;%APPDIR%UpdateInfo.ini;1:", "swch;ckfl;%APPDIR%UpdateInfo.ini;:err",
+    };
+    const std::string sections = "[Broken]\r\nSectionType=module\r\nJob_1=" + Dlfl("fine.dll") +
+                                 "\r\nJob_2=rmfl\r\n"
+                                 "[Loop]\r\nSectionType=module\r\nJob_1=sub;Loop2\r\n"
+                                 "[Loop2]\r\nJob_1=sub;LOOP\r\n";
+    for (const char* value : failing) {
+        EXPECT_FALSE(Load("[MAIN]\r\nJob_0=" + Dlfl("before.dll") + "\r\nJob_x=" + value + "\r\n" + sections))
+            << value;
+        EXPECT_FALSE(finger_.IsLoaded());
+        EXPECT_EQ(finger_.GetRoot(), nullptr);
+        EXPECT_TRUE(finger_.GetAllItems().empty());
+    }
+}
+
+TEST_F(FingerFileTest, FailingJobIsLoggedWithKeyAndValue) {
+    CapturedTraceLog log;
+    ASSERT_TRUE(log.opened());
+    EXPECT_FALSE(LoadJob("bogus;%OEMID%"));
+    EXPECT_FALSE(LoadJob("sub;err"));
+    const std::string text = log.Text();
+    EXPECT_NE(text.find("DealSectionJobs failed! (key:Job_x, value:bogus;ZOLTA)\n"), std::string::npos);
+    EXPECT_NE(text.find("DealSectionJobs failed! (sec:'err')\n"), std::string::npos);
+}
+
+TEST_F(FingerFileTest, ErrAndIgnoreSections) {
+    EXPECT_FALSE(Load(kGrammar + "[err]\r\nJob_1=" + Dlfl("a.dll") + "\r\n", L"err"));
+    ASSERT_TRUE(Load(kGrammar + "[ignore]\r\nJob_1=" + Dlfl("a.dll") + "\r\n", L"ignore"));
+    EXPECT_EQ(finger_.GetRoot(), nullptr);
+    EXPECT_TRUE(finger_.GetAllItems().empty());
+    ASSERT_TRUE(LoadJob("swch;ckfl;%APPDIR%UpdateInfo.ini;1:ignore"));
+    EXPECT_TRUE(finger_.GetRoot()->items.empty());
+}
+
+TEST_F(FingerFileTest, NamesLeavingTheInstallationAreRefused) {
+    const char* const unsafe[] = {
+        "dlfl;..\\evil.dll;1;0;;e;1;;x", "dlfl;a\\..\\..\\evil.dll;1;0;;e;1;;x", "dlfl;a/. ./evil.dll;1;0;;e;1;;x",
+        "dlfl;...\\evil.dll;1;0;;e;1;;x", "dlfl;C:\\evil.dll;1;0;;e;1;;x",       "dlfl;C:evil.dll;1;0;;e;1;;x",
+        "dlfl;\\evil.dll;1;0;;e;1;;x",    "dlfl;%APPDIR%evil.dll;1;0;;e;1;;x",   "rmfl;../evil.dll",
+        "rmfl;evil.dll:stream",           "rmfl;\\\\server\\share\\evil.dll",
+    };
+    for (const char* value : unsafe) {
+        CapturedTraceLog log;
+        ASSERT_TRUE(log.opened());
+        EXPECT_FALSE(LoadJob(value)) << value;
+        const std::string text = log.Text();
+        const size_t line = text.find("refused! (name:");
+        ASSERT_NE(line, std::string::npos) << value;
+        EXPECT_NE(text.find("evil.dll", line), std::string::npos) << value;
+    }
+    ASSERT_TRUE(LoadJob("dlfl;plugin\\..hidden\\a..b.dll;1;0;;e;1;;x"));
+    EXPECT_EQ(finger_.GetRoot()->items.back()->name, L"plugin\\..hidden\\a..b.dll");
+}
