@@ -1,0 +1,4 @@
+// A client module without "Init".
+#include <windows.h>
+
+extern "C" __declspec(dllexport) int __cdecl Start(HINSTANCE, const wchar_t*) { return 3; }
