@@ -41,17 +41,22 @@ int CallClient(const std::wstring& module, void* instance, const std::wstring& c
 
 std::wstring WebHomeUrl() { return WebHomeUrlOf(LoadResourceText(IDS_WEB_HOST)); }
 
-int OpenWebPage(const std::wstring& target) {
-    AgentLogInf("goto WebHomePage: %s!", WideToAnsi(target).c_str());
-    INT_PTR result = reinterpret_cast<INT_PTR>(
-        ShellExecuteW(nullptr, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
-    if (result <= 32) {
-        result = reinterpret_cast<INT_PTR>(
-            ShellExecuteW(nullptr, L"open", L"iexplore.exe", target.c_str(), nullptr, SW_SHOWNORMAL));
+namespace {
+
+class CShellExecuteOpener : public CShellOpener {
+public:
+    long long Open(const std::wstring& file, const std::wstring& parameters) override {
+        HINSTANCE result = ShellExecuteW(nullptr, L"open", file.c_str(), parameters.empty() ? nullptr : parameters.c_str(),
+                                         nullptr, SW_SHOWNORMAL);
+        return static_cast<long long>(reinterpret_cast<INT_PTR>(result));
     }
-    if (result > 32) return 0;
-    AgentLogInf("goto WebHomePage failed! (err:%d)", static_cast<int>(result));
-    return -1;
+};
+
+}  // namespace
+
+int OpenWebPage(const std::wstring& target) {
+    CShellExecuteOpener shell;
+    return OpenWebPageWith(shell, target);
 }
 
 int DoUpdate(void* instance, const std::wstring& commandString) {

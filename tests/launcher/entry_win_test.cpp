@@ -126,3 +126,50 @@ TEST_F(LauncherExe, RunningFromUpdateVerUsesTheParentAsAppDir) {
     EXPECT_NE(Log().find("do update!"), std::string::npos);
     EXPECT_FALSE(fs::exists(dir.path() / "UpdateVer" / "log"));
 }
+
+TEST_F(LauncherExe, DoFormsChooseTheirAction) {
+    AddModule(L"test_client.dll", L"MeetingMgrClient.dll");
+    AddModule(L"test_client.dll", L"QKPstnMeeting.dll");
+    dir.Write("client_result.txt", "77");
+    const std::wstring pstn = EncodeCmdLine(L"qkmt:", L"-MEETTYPE=PSTN");
+    struct Case {
+        std::wstring args;
+        const char* expectedLine;
+    } cases[] = {
+        {L"-do=restart -param=" + pstn, "cmdline:qkmt:"},
+        {L"-do=start -param=" + pstn, "cmdline:qkmt:"},
+        {L"-do=Start -param=" + pstn, "cmdline:-do=Start -param=qkmt:"},
+        {L"-do=stop", "cmdline:-do=stop"},
+        {L"-do=cfg", "cmdline:-do=cfg"},
+    };
+    for (const Case& c : cases) {
+        fs::remove(dir.path() / "client_record.txt");
+        EXPECT_EQ(Run(c.args), 77);
+        EXPECT_EQ(Record().rfind(c.expectedLine, std::string::npos), Record().find("cmdline:")) << Record();
+        EXPECT_NE(Record().find(c.expectedLine), std::string::npos) << Record();
+    }
+}
+
+TEST_F(LauncherExe, TvEditionSwitchesModules) {
+    AddModule(L"test_client.dll", L"TVNetMeeting.dll");
+    AddModule(L"test_client.dll", L"QKNetMeeting.dll");
+    dir.Write("client_result.txt", "9");
+    const std::wstring cmd = EncodeCmdLine(L"qkmt:", L"-MEETTYPE=MAIN");
+    dir.Write("UserCfg.ini", "[CFG]\r\nTVVersion=1\r\n");
+    EXPECT_EQ(Run(cmd), 9);
+    EXPECT_NE(Log().find("LoadLibrary: TVNetMeeting.dll!"), std::string::npos);
+    dir.Write("UserCfg.ini", "[CFG]\r\nTVVersion=0\r\n");
+    EXPECT_EQ(Run(cmd), 9);
+    EXPECT_NE(Log().find("LoadLibrary: QKNetMeeting.dll!"), std::string::npos);
+}
+
+TEST_F(LauncherExe, TalklaneBuildAlwaysCallsItsOwnModule) {
+    fs::copy_file(TestBinDir() + L"TALKLANEMeeting.exe", dir.path() / "TALKLANEMeeting.exe");
+    AddModule(L"test_client.dll", L"TALKLANEMeeting.dll");
+    dir.Write("client_result.txt", "11");
+    const std::wstring exe = (dir.path() / "TALKLANEMeeting.exe").wstring();
+    EXPECT_EQ(RunAndWait(exe, EncodeCmdLine(L"qkmt:", L"-MEETTYPE=PSTN"), L""), 11);
+    EXPECT_EQ(RunAndWait(exe, L"-do=cfg", L""), 11);
+    EXPECT_EQ(Log().find("LoadLibrary: QKPstnMeeting.dll!"), std::string::npos);
+    EXPECT_NE(Log().find("LoadLibrary: TALKLANEMeeting.dll!"), std::string::npos);
+}
