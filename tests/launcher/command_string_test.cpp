@@ -8,34 +8,12 @@
 
 #include "diag/trace_log.h"
 #include "launcher/cmd_param_deal.h"
+#include "captured_trace_log.h"
 #include "temp_dir.h"
 #include "util/base64.h"
 #include "util/code_page.h"
 
 namespace {
-
-// Points the process's trace log at a file of its own for one test.
-class CapturedTraceLog {
-public:
-    CapturedTraceLog() : file_(dir_.path() / "trace.log") {
-        TraceConfig config;
-        WideToAnsi(file_.wstring()).copy(config.logFile, sizeof(config.logFile) - 1);
-        config.logFileLimit = 1 << 20;
-        opened_ = OpenLog(config);
-    }
-    ~CapturedTraceLog() { CloseLog(); }
-    bool opened() const { return opened_; }
-    // Writes everything queued and returns the whole file.
-    std::string Text() {
-        CloseLog();
-        return ReadFileBytes(file_);
-    }
-
-private:
-    ScopedTempDir dir_;
-    std::filesystem::path file_;
-    bool opened_ = false;
-};
 
 // Decodes a string that must be refused and returns the log written meanwhile.
 std::string RefusalLog(const std::wstring& commandString) {

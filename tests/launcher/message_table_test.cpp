@@ -4,23 +4,17 @@
 
 #include <string>
 
-#include "diag/trace_log.h"
-#include "temp_dir.h"
-#include "util/code_page.h"
+#include "captured_trace_log.h"
 
 namespace {
 
 // Selects a language with the trace log in a file of its own and returns
 // what was logged meanwhile.
 std::string LogOfSelecting(const std::wstring& language) {
-    ScopedTempDir dir;
-    TraceConfig config;
-    WideToAnsi((dir.path() / "trace.log").wstring()).copy(config.logFile, sizeof(config.logFile) - 1);
-    config.logFileLimit = 1 << 20;
-    EXPECT_TRUE(OpenLog(config));
+    CapturedTraceLog log;
+    EXPECT_TRUE(log.opened());
     SelectMessageLanguage(language);
-    CloseLog();
-    return ReadFileBytes(dir.path() / "trace.log");
+    return log.Text();
 }
 
 }  // namespace
