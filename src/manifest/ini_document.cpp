@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "util/code_page.h"
+#include "util/text_util.h"
 
 namespace {
 
@@ -27,24 +28,6 @@ std::wstring TrimSpaces(const std::wstring& text) {
     const size_t first = text.find_first_not_of(L' ');
     if (first == std::wstring::npos) return std::wstring();
     return text.substr(first, text.find_last_not_of(L' ') - first + 1);
-}
-
-// Upper case for the letters that have one in Latin-1 and Cyrillic; enough for
-// the names INI files hold, without depending on the C library's locale.
-wchar_t FoldCase(wchar_t c) {
-    if (c >= L'a' && c <= L'z') return static_cast<wchar_t>(c - 0x20);
-    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<wchar_t>(c - 0x20);
-    if (c >= 0x430 && c <= 0x44F) return static_cast<wchar_t>(c - 0x20);
-    if (c >= 0x450 && c <= 0x45F) return static_cast<wchar_t>(c - 0x50);
-    return c;
-}
-
-bool SameName(const std::wstring& a, const std::wstring& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (FoldCase(a[i]) != FoldCase(b[i])) return false;
-    }
-    return true;
 }
 
 // With a 32-bit wchar_t a surrogate pair becomes one character; with a 16-bit
@@ -174,7 +157,7 @@ CIniDocument::Line CIniDocument::MakeLine(std::wstring text, std::string bytes, 
 size_t CIniDocument::FindSection(const std::wstring& section) const {
     const std::wstring name = TrimSpaces(section);
     for (size_t i = 0; i < lines_.size(); ++i) {
-        if (lines_[i].kind == LINE_SECTION && SameName(lines_[i].name, name)) return i;
+        if (lines_[i].kind == LINE_SECTION && EqualsIgnoringCase(lines_[i].name, name)) return i;
     }
     return lines_.size();
 }
@@ -191,7 +174,7 @@ size_t CIniDocument::FindKey(const std::wstring& section, const std::wstring& ke
     const std::wstring name = TrimSpaces(key);
     const size_t end = SectionEnd(header);
     for (size_t i = header + 1; i < end; ++i) {
-        if (lines_[i].kind == LINE_KEY && SameName(lines_[i].name, name)) return i;
+        if (lines_[i].kind == LINE_KEY && EqualsIgnoringCase(lines_[i].name, name)) return i;
     }
     return lines_.size();
 }

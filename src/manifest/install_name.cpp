@@ -1,16 +1,9 @@
 #include "manifest/install_name.h"
 
 #include "util/path_separators.h"
+#include "util/text_util.h"
 
 namespace {
-
-wchar_t FoldLetter(wchar_t c) {
-    if (c >= L'a' && c <= L'z') return static_cast<wchar_t>(c - 0x20);
-    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<wchar_t>(c - 0x20);
-    if (c >= 0x430 && c <= 0x44F) return static_cast<wchar_t>(c - 0x20);
-    if (c >= 0x450 && c <= 0x45F) return static_cast<wchar_t>(c - 0x50);
-    return c;
-}
 
 // A component that the system may resolve to the parent directory: it trims
 // trailing dots and spaces from components before it looks at them.
@@ -40,16 +33,6 @@ bool IsInstallRelativeName(const std::wstring& name) {
     return true;
 }
 
-std::wstring FoldFileName(const std::wstring& name) {
-    std::wstring folded = name;
-    for (wchar_t& c : folded) c = FoldLetter(c);
-    return folded;
-}
+std::wstring FoldFileName(const std::wstring& name) { return FoldCaseText(name); }
 
-bool SameFileName(const std::wstring& a, const std::wstring& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (FoldLetter(a[i]) != FoldLetter(b[i])) return false;
-    }
-    return true;
-}
+bool SameFileName(const std::wstring& a, const std::wstring& b) { return EqualsIgnoringCase(a, b); }

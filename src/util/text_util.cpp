@@ -17,6 +17,28 @@ int ParseLeadingInt(const std::wstring& text) {
     return static_cast<int>(negative ? 0u - value : value);
 }
 
+wchar_t FoldCase(wchar_t c) {
+    if (c >= L'a' && c <= L'z') return static_cast<wchar_t>(c - 0x20);
+    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<wchar_t>(c - 0x20);
+    if (c >= 0x430 && c <= 0x44F) return static_cast<wchar_t>(c - 0x20);
+    if (c >= 0x450 && c <= 0x45F) return static_cast<wchar_t>(c - 0x50);
+    return c;
+}
+
+std::wstring FoldCaseText(const std::wstring& text) {
+    std::wstring folded = text;
+    for (wchar_t& c : folded) c = FoldCase(c);
+    return folded;
+}
+
+bool EqualsIgnoringCase(const std::wstring& a, const std::wstring& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (FoldCase(a[i]) != FoldCase(b[i])) return false;
+    }
+    return true;
+}
+
 int IndexOfText(const std::wstring& text, const wchar_t* const* table, int count) {
     for (int i = 0; i < count; ++i) {
         if (text == table[i]) return i;

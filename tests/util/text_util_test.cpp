@@ -34,3 +34,12 @@ TEST(TextUtil, VersionNumbersCompareMajorFirst) {
     EXPECT_EQ(ParseVersionNumber(L"1.300.0.0"), 0x012C0000u);  // each field kept to 8 bits
     EXPECT_GT(ParseVersionNumber(L"10.0.0.0"), ParseVersionNumber(L"9.255.255.255"));
 }
+
+TEST(TextUtil, CaseFoldingCoversLatinOneAndCyrillicOnly) {
+    EXPECT_TRUE(EqualsIgnoringCase(L"UpdateInfo.INI", L"updateinfo.ini"));
+    EXPECT_TRUE(EqualsIgnoringCase(L"\u00E9t\u00E9", L"\u00C9T\u00C9"));
+    EXPECT_TRUE(EqualsIgnoringCase(L"\u0444\u0430\u0439\u043B", L"\u0424\u0410\u0419\u041B"));
+    EXPECT_FALSE(EqualsIgnoringCase(L"\u00F7", L"\u00D7"));  // division and multiplication signs
+    EXPECT_FALSE(EqualsIgnoringCase(L"ab", L"abc"));
+    EXPECT_EQ(FoldCaseText(L"a\\b.dll"), L"A\\B.DLL");
+}
