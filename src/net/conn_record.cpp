@@ -1,0 +1,22 @@
+#include "net/conn_record.h"
+
+void SConnRecord::StartSpeedSample(uint64_t nowMs) {
+    speedWindow.push_front(SSpeedSample{nowMs, 0, 0});
+    while (speedWindow.size() > kSpeedSamples) speedWindow.pop_back();
+}
+
+void SConnRecord::CountBytes(uint64_t nowMs, int64_t n) {
+    if (speedWindow.empty() || speedWindow.front().startMs == 0) return;
+    SSpeedSample& newest = speedWindow.front();
+    newest.bytes += n;
+    newest.durationMs = static_cast<int64_t>(nowMs - newest.startMs);
+    if (newest.durationMs >= kSampleSpanMs) StartSpeedSample(nowMs);
+    int64_t bytes = 0;
+    int64_t duration = 0;
+    for (const SSpeedSample& sample : speedWindow) {
+        bytes += sample.bytes;
+        duration += sample.durationMs;
+    }
+    if (duration <= 0) duration = 1;
+    lastSpeed = static_cast<double>(bytes / duration);
+}

@@ -1,0 +1,79 @@
+// The download manager as its owner sees it: a queue of files fetched one at
+// a time over one connection per configured server, several connections per
+// file where the server honours ranges.
+//
+// Threading: the CMutilTransfer operations are called on the owner's thread;
+// the CMutilTransferCallBack operations are called on the manager's thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "diag/trace_log.h"
+#include "net/http_connection.h"
+
+// File error codes of OnFileFinished.
+enum DownloadFileError {
+    DLF_OK = 0,
+    DLF_IDLE_TIMEOUT = 2,   // no data within the idle time-out
+    DLF_SIZE_MISMATCH = 3,  // a server reported another size than the one known
+    DLF_LOCAL_FILE = 4,     // the local file could not be created or written
+};
+
+// Implemented by the owner; every call comes from the manager's thread.
+class CMutilTransferCallBack {
+public:
+    virtual ~CMutilTransferCallBack() = default;
+
+    // totalSize is -1 while unknown.
+    virtual void OnFileProgress(int32_t fileID, int32_t totalSize, int32_t transferred, int32_t userValue) = 0;
+    // errorCode is a DownloadFileError.
+    virtual void OnFileFinished(int32_t fileID, int32_t errorCode, int32_t userValue) = 0;
+    // allSucceeded is false when any file failed or was never reached.
+    virtual void OnAllFinished(int32_t userValue, bool allSucceeded) = 0;
+    // The server whose connection was elected to lead the current file.
+    virtual void OnMainServer(const char* serverUrl, int32_t userValue) = 0;
+};
+
+class CMutilTransfer {
+public:
+    // Stores the callback. Returns false, storing nothing, when logger is
+    // null. Call before start.
+    virtual bool SetCallBack(QKlogger* logger, CMutilTransferCallBack* callback) = 0;
+    // Stores the proxy for the connections of later SetSverInfo calls; an
+    // empty user name means no credentials. Returns false when host is null.
+    virtual bool SetProxy(const char* host, uint16_t port, const char* user, const char* password) = 0;
+    // Replaces the connections with one per non-empty ';'-separated server
+    // entry ("host[:port][/path]", "http://" added when missing). Returns
+    // false when servers is null, the manager runs, no entry is given, or a
+    // connection cannot be made (then no connection is left).
+    virtual bool SetSverInfo(const char* servers) = 0;
+    // Most connections working on one file at once when ranges are in use.
+    virtual void SetMaxTransfers(int32_t count) = 0;
+    // A file that receives nothing for this long fails with DLF_IDLE_TIMEOUT.
+    virtual void SetIdleTimeout(int32_t milliseconds) = 0;
+    // Queues a file; postData, when not empty, is the request body of every
+    // transfer of it from offset 0. Returns false while the manager runs.
+    virtual bool getFile(int32_t fileID, const std::string& svrFileName, const std::string& locFileName,
+                         bool bUseHttpRange, const std::string& postData) = 0;
+    // Starts fetching the queue; the callbacks report what happens. Returns
+    // false when the manager already runs or its thread cannot start.
+    virtual bool start(int32_t userValue, bool StopWhenOneFileFailed) = 0;
+    // Asks the run to end; WaitForStop waits for it.
+    virtual void stop() = 0;
+    // Waits until the run has ended; the manager may be configured and
+    // started again afterwards.
+    virtual void WaitForStop() = 0;
+    // Ends a run still going, releases every connection and file record, and
+    // deletes the manager.
+    virtual void Destroy() = 0;
+
+protected:
+    // Only Destroy deletes a manager.
+    virtual ~CMutilTransfer() = default;
+};
+
+// Makes a manager named name (the prefix of its log lines and its thread's
+// name) whose connections come from factory, which must outlive it. Returns
+// null when name or factory is null.
+CMutilTransfer* CreateMultiDownloadMgr(const char* name, CHttpConnectionFactory* factory);
