@@ -26,6 +26,10 @@ bool MakeDirs(const std::wstring& path) {
     return file_os::CreateOneDirectory(directory) || FileExists(directory);
 }
 
+bool ListDirectory(const std::wstring& directory, std::vector<FileFindData>& entries) {
+    return file_os::ListDirectory(directory, entries);
+}
+
 bool RemoveTree(const std::wstring& directory) {
     std::wstring base = directory;
     if (base.empty() || !IsPathSeparator(base.back())) base += L'\\';

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "util/retry.h"
 
@@ -45,6 +46,9 @@ bool MakeDirs(const std::wstring& path);
 // True only if everything went; false when anything, or the directory itself,
 // could not be removed.
 bool RemoveTree(const std::wstring& directory);
+// The entries of a directory ending in '\', without "." and "..". Returns
+// false when the directory cannot be read.
+bool ListDirectory(const std::wstring& directory, std::vector<FileFindData>& entries);
 // Reads a whole existing file (others may read it meanwhile); true if all its
 // bytes came, false when it cannot be opened or read.
 bool ReadWholeFile(const std::wstring& path, std::string& bytes);
