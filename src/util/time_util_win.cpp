@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "util/system_time_win.h"
+
 bool LocalClockTimeOf(int64_t secondsSince1970, LocalClockTime& out) {
     uint64_t ticks = SecondsToFileTime(secondsSince1970);
     FILETIME time;
@@ -13,12 +15,6 @@ bool LocalClockTimeOf(int64_t secondsSince1970, LocalClockTime& out) {
     if (!FileTimeToSystemTime(&time, &utc) || !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) {
         return false;
     }
-    out.year = local.wYear;
-    out.month = local.wMonth;
-    out.day = local.wDay;
-    out.hour = local.wHour;
-    out.minute = local.wMinute;
-    out.second = local.wSecond;
-    out.millisecond = local.wMilliseconds;
+    out = ClockTimeOf(local);
     return true;
 }
