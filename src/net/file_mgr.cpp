@@ -103,6 +103,11 @@ int FileMgr::WriteBlockData(SConnRecord* record, const char* data, int32_t posit
         std::find(entry->conns.begin(), entry->conns.end(), record) == entry->conns.end()) {
         return kWriteNotOpen;
     }
+    // The file ends at its size, whatever a server sends beyond it.
+    if (fileSize_ >= 0) {
+        if (position >= fileSize_) return kWriteNotOpen;
+        length = std::min(length, fileSize_ - position);
+    }
     if (!file_ || std::fseek(file_.get(), position, SEEK_SET) != 0 ||
         std::fwrite(data, 1, static_cast<size_t>(length), file_.get()) != static_cast<size_t>(length)) {
         return kWriteFileError;
@@ -172,7 +177,13 @@ void FileMgr::SetFileSize(int32_t size, bool widen) {
         DownLogDbg("SetFileSize oldSize=%d, newSize:%d", fileSize_, size);
     }
     fileSize_ = size;
-    if (!widen || fileSize_ < 0) return;
+    if (fileSize_ < 0) return;
+    // Bytes that a server without a length sent past the end before the size
+    // was known go.
+    if (file_ && !CutStreamFile(file_.get(), fileSize_)) {
+        DownLogErr("local file cut fail[dest:%s][size:%d]", locFileName.c_str(), fileSize_);
+    }
+    if (!widen) return;
     for (auto entry = unfinished_.begin(); entry != unfinished_.end();) {
         SFileBlock* block = entry->block;
         if (!block->IsFullFile()) {

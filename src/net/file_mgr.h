@@ -51,7 +51,8 @@ public:
     // Results of WriteBlockData.
     enum WriteResult {
         kWriteOk = 0,
-        kWriteNotOpen = 1,    // the writer's block is no longer open: abort that connection
+        kWriteNotOpen = 1,    // the writer's block is no longer open, or the data lies past the end:
+                              // abort that connection
         kWriteFileError = 2,  // seek or write failed
     };
 
@@ -83,9 +84,10 @@ public:
     // Takes record off its block; it is idle afterwards.
     void ReleaseTask(SConnRecord* record);
     // Writes length bytes at the absolute position and counts them into the
-    // record's block. Returns kWriteOk, kWriteNotOpen (nothing written) when
-    // the record's block is complete or no longer lists the record, or
-    // kWriteFileError when the seek or write failed.
+    // record's block; with the size known, bytes past it are dropped.
+    // Returns kWriteOk, kWriteNotOpen (nothing written) when the record's
+    // block is complete or no longer lists the record, or the write starts at
+    // or past the known size, or kWriteFileError when the seek or write failed.
     int WriteBlockData(SConnRecord* record, const char* data, int32_t position, int32_t length);
     // Retires every open block that a write of length bytes at position has
     // completed, aborting the connections still working on them.
@@ -100,8 +102,9 @@ public:
     int32_t GetTransforedSize() const;
     // The total size; -1 while unknown.
     int32_t GetFileSize() const { return fileSize_; }
-    // Sets the total size; with widen, an open full-file block gets that
-    // length, and is retired (its connections aborted) if already done.
+    // Sets the total size and cuts a longer local file to it; with widen, an
+    // open full-file block gets that length, and is retired (its connections
+    // aborted) if already done.
     void SetFileSize(int32_t size, bool widen);
 
     bool UseHttpRange() const { return useHttpRange_; }

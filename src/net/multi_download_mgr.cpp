@@ -412,17 +412,18 @@ SConnRecord* CMultiDownloadMgr::TransferringRecord(const CHttpConnection* conn) 
     return record != nullptr && record->awaitingEnd ? record : nullptr;
 }
 
+// The idle time-out runs from the last time the file gained bytes: neither a
+// request body sent again and again to a server that then fails, nor a
+// server that sends the same start of the file again and again, holds a
+// file that gets nowhere open for ever.
 void CMultiDownloadMgr::OnMsgSendProgress(SConnRecord* record, int bytesSent) {
-    const uint64_t now = TickCountMs();
-    lastActivityMs_ = now;
-    record->CountBytes(now, bytesSent);
+    record->CountBytes(TickCountMs(), bytesSent);
     record->errCount = 0;
 }
 
 void CMultiDownloadMgr::OnMsgRecvData(SConnRecord* record, int32_t pos, int32_t length, const char* data) {
     if (record->curBlock == nullptr) return;
     const uint64_t now = TickCountMs();
-    lastActivityMs_ = now;
     record->CountBytes(now, length);
     record->errCount = 0;
     if (!httpRange_ && record->curBlock->start > 0) {
@@ -430,8 +431,11 @@ void CMultiDownloadMgr::OnMsgRecvData(SConnRecord* record, int32_t pos, int32_t 
         httpRange_ = true;
         current_->SetFileSize(current_->GetFileSize(), true);
     }
+    const SFileBlock* block = record->curBlock;
+    const int32_t doneBefore = block->done;
     switch (current_->WriteBlockData(record, data, pos, length)) {
     case FileMgr::kWriteOk:
+        if (block->done > doneBefore) lastActivityMs_ = now;
         current_->CompleteCoveredBlocks(pos, length);
         break;
     case FileMgr::kWriteNotOpen:
@@ -457,7 +461,11 @@ void CMultiDownloadMgr::OnMsgNotify(SConnRecord* record, int32_t kind, int32_t v
             return;
         }
     }
-    if (main_ != nullptr || record->curBlock == nullptr || !record->curBlock->IsFullFile()) return;
+    // A connection that cannot tell the size does not lead: the others race
+    // on, so a server that streams without end, or without a length, does not
+    // shut out one that says how long the file is. When none can tell, the
+    // first to reach the end of its response decides the size.
+    if (value == -1 || main_ != nullptr || record->curBlock == nullptr || !record->curBlock->IsFullFile()) return;
     DownLogDbg("[%s][conn%d] became the main conn", name_.c_str(), record->connNo);
     main_ = record;
     for (const auto& other : conns_) {

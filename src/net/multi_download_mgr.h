@@ -5,8 +5,8 @@
 // bytes; once such a ranged answer arrives the server is known to honour
 // ranges, and from then on idle connections, fastest first, take 20480-byte
 // pieces cut from the tail of the open ranges. A failing connection waits out
-// a growing back-off before it gets work again; a file that receives nothing
-// for the idle time-out fails.
+// a growing back-off before it gets work again; a file that gains no new
+// bytes for the idle time-out fails.
 //
 // Threading: the CMutilTransfer operations run on the owner's thread and
 // SetSverInfo, getFile and start refuse to work from start until WaitForStop
@@ -147,7 +147,7 @@ private:
     DownLoadFileInfo* current_ = nullptr;
     std::vector<std::unique_ptr<SConnRecord>> conns_;
     SConnRecord* main_ = nullptr;
-    uint64_t lastActivityMs_ = 0;
+    uint64_t lastActivityMs_ = 0;  // the current file started or last gained bytes
     bool finishPosted_ = false;  // the current file's end is on its way
     bool stopPosted_ = false;    // the queue is done and the stop is on its way
     bool stopping_ = false;      // the loop is ending: no new transfers

@@ -141,6 +141,9 @@ public:
     DWORD SendRequest(DWORD totalLength);
     // In asynchronous mode the counts arrive through the callback and the
     // out-pointers are left alone; otherwise they receive them.
+    // WriteData copies the bytes of a sent request first: WinHTTP still reads
+    // them after the call has returned, so the copy lives until the handle is
+    // gone and the caller's buffer may go at once.
     DWORD WriteData(const void* buffer, DWORD length, DWORD* written);
     DWORD QueryDataAvailable(DWORD* available);
     // In asynchronous mode buffer must come from new char[]: it belongs to the

@@ -1,5 +1,6 @@
 // The request of the WinHTTP layer, its context and the status callback.
 #include <mutex>
+#include <string>
 
 #include "net/qk_winhttp.h"
 
@@ -17,6 +18,11 @@ struct RequestContext {
     const HINTERNET handle;       // the request's handle when the context was made
     QK_WinHttpRequest* request;   // null once the request has detached; guarded by lock
     char* pendingRead = nullptr;  // buffer of the read WinHTTP still holds; guarded by lock
+    // The bytes of the last write. WinHTTP reads them after WriteData has
+    // returned, and may still do so after the request has closed, so they
+    // live as long as the handle; a write is issued only after the one
+    // before it completed, so each replaces the last. Owner's thread only.
+    std::string pendingWrite;
 };
 
 void QK_RequestCallBack::OnRequestError(QK_WinHttpRequest*, const WINHTTP_ASYNC_RESULT*) {}
@@ -124,7 +130,11 @@ DWORD QK_WinHttpRequest::SendRequest(DWORD totalLength) {
 }
 
 DWORD QK_WinHttpRequest::WriteData(const void* buffer, DWORD length, DWORD* written) {
-    return WinHttpWriteData(handle_, buffer, length, IsAsync() ? nullptr : written) ? 0 : GetLastError();
+    if (!IsAsync() || !context_) {
+        return WinHttpWriteData(handle_, buffer, length, written) ? 0 : GetLastError();
+    }
+    context_->pendingWrite.assign(static_cast<const char*>(buffer), length);
+    return WinHttpWriteData(handle_, context_->pendingWrite.data(), length, nullptr) ? 0 : GetLastError();
 }
 
 DWORD QK_WinHttpRequest::QueryDataAvailable(DWORD* available) {

@@ -40,6 +40,17 @@ public:
 
 uint32_t TickCount32() { return static_cast<uint32_t>(TickCountMs()); }
 
+// The total size of a Content-Range value ("bytes 100-199/1000" gives 1000),
+// or -1 when it is "*" or not a number that fits.
+int32_t ContentRangeTotal(const wchar_t* contentRange) {
+    const wchar_t* slash = std::wcschr(contentRange, L'/');
+    if (!slash || slash[1] < L'0' || slash[1] > L'9') return -1;
+    wchar_t* end = nullptr;
+    const long long total = std::wcstoll(slash + 1, &end, 10);
+    if (total > INT32_MAX || (*end != L'\0' && *end != L' ')) return -1;
+    return static_cast<int32_t>(total);
+}
+
 }  // namespace
 
 CHttpConnection* CreateHttpConnection(int32_t connNo) {
@@ -417,6 +428,9 @@ DWORD CWinHttpConnection::CheckResponse() {
         // "bytes 100-199/1000" starts at 100.
         const wchar_t* space = std::wcschr(contentRange, L' ');
         if (space) rspStart = static_cast<int32_t>(std::wcstol(space + 1, nullptr, 10));
+        // A ranged answer's Content-Length counts only its own part; the
+        // total follows the '/' ("*" when the server does not know it).
+        totalSize = ContentRangeTotal(contentRange);
     }
     if (rspStart != taskStart_) {
         DownLogWar("[conn%d] rsp range err! (taskStartPos:%d, rspStartPos:%d)", connNo_, taskStart_, rspStart);

@@ -3,6 +3,7 @@
 // a stream belongs to the thread that opened it.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -19,3 +20,7 @@ UniqueFileStream OpenForBinaryRead(const std::wstring& path);
 // Creates the file, or empties an existing one, for binary writing ("wb");
 // null when it cannot be created or opened.
 UniqueFileStream OpenForBinaryWrite(const std::wstring& path);
+// Cuts the file of a stream opened for writing to size bytes when it is
+// longer; a shorter file is left as it is. Returns false when its length
+// cannot be read or it cannot be cut.
+bool CutStreamFile(std::FILE* file, int64_t size);

@@ -192,10 +192,10 @@ void FakeHttpConnection::Begin(const Transfer& transfer) {
     if (from != transfer.start) return FailCurrent(kFakeBadResponse);
     current_.bytes = file.substr(static_cast<size_t>(from), static_cast<size_t>(to - from));
     current_.position = from;
+    // As the real connection: the total size, which a ranged answer gives
+    // in its Content-Range.
     if (transfer.length == CHttpConnection::kOpenLength) {
-        const int32_t contentLength = static_cast<int32_t>(current_.bytes.size());
-        transfer.callback->OnNotify(this, CConnectionCallBack::kNotifyTotalSize,
-                                    script.sendsSize ? contentLength : -1);
+        transfer.callback->OnNotify(this, CConnectionCallBack::kNotifyTotalSize, script.sendsSize ? size : -1);
     }
     PostMsg(new CVar1Msg<int>(kChunk, current_.serial));
 }

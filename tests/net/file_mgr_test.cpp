@@ -175,6 +175,33 @@ TEST_F(FileMgrTest, WritesAtTheAbsolutePositionAlsoBeyondTheOwnBlock) {
     EXPECT_EQ(ReadFileBytes(PathOf("f.bin")), content.substr(0, 40000));
 }
 
+TEST_F(FileMgrTest, DropsWhatAServerSendsPastTheKnownSize) {
+    const std::string content = MakeContent(1200, 7);
+    auto file = Open(true);
+    TestConn main(0);
+    file->AssignTask(file->FirstUnfinishedBlock(), &main.record);
+    file->SetFileSize(1000, true);
+    // The last write reaches 200 bytes past the end; the next lies wholly past it.
+    ASSERT_EQ(Write(*file, main, content, 0, 900), FileMgr::kWriteOk);
+    ASSERT_EQ(Write(*file, main, content, 900, 300), FileMgr::kWriteOk);
+    EXPECT_EQ(file->FirstUnfinishedBlock()->done, 1000);
+    EXPECT_EQ(file->MissingBytes(), 0);
+    EXPECT_EQ(Write(*file, main, content, 1000, 100), FileMgr::kWriteNotOpen);
+    file->CloseLocalFile(false);
+    EXPECT_EQ(ReadFileBytes(PathOf("f.bin")), content.substr(0, 1000));
+}
+
+TEST_F(FileMgrTest, TheSizeOnceKnownCutsWhatWasWrittenPastIt) {
+    const std::string content = MakeContent(1500, 8);
+    auto file = Open(false);
+    TestConn racer(0);
+    file->AssignTask(file->FirstUnfinishedBlock(), &racer.record);
+    ASSERT_EQ(Write(*file, racer, content, 0, 1500), FileMgr::kWriteOk);
+    file->SetFileSize(1000, false);
+    file->CloseLocalFile(false);
+    EXPECT_EQ(ReadFileBytes(PathOf("f.bin")), content.substr(0, 1000));
+}
+
 TEST_F(FileMgrTest, RefusesDataForABlockThatIsNoLongerOpen) {
     const std::string content = MakeContent(30000, 3);
     auto file = Open(true);

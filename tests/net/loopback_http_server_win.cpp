@@ -117,6 +117,12 @@ void LoopbackHttpServer::Script(const ScriptedReply& reply) {
     script_.push_back(reply);
 }
 
+void LoopbackHttpServer::ScriptEvery(const ScriptedReply& reply) {
+    std::lock_guard<std::mutex> guard(lock_);
+    scriptEvery_ = true;
+    everyReply_ = reply;
+}
+
 std::vector<RecordedRequest> LoopbackHttpServer::Requests() const {
     std::lock_guard<std::mutex> guard(lock_);
     return requests_;
@@ -160,6 +166,8 @@ void LoopbackHttpServer::Serve(SOCKET client) {
             if (!script_.empty()) {
                 reply = script_.front();
                 script_.erase(script_.begin());
+            } else if (scriptEvery_) {
+                reply = everyReply_;
             } else {
                 reply = ServeFile(request);
             }

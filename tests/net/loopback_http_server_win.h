@@ -64,6 +64,8 @@ public:
     void AddRedirect(const std::string& path, const std::string& location);
     // The next request read, on any connection, gets this reply.
     void Script(const ScriptedReply& reply);
+    // Every request read from now on that no Script claims gets this reply.
+    void ScriptEvery(const ScriptedReply& reply);
 
     std::vector<RecordedRequest> Requests() const;
     size_t ConnectionsAccepted() const;
@@ -93,6 +95,8 @@ private:
     std::map<std::string, std::string> files_;
     std::map<std::string, std::string> redirects_;
     std::vector<ScriptedReply> script_;
+    bool scriptEvery_ = false;
+    ScriptedReply everyReply_;
     std::vector<RecordedRequest> requests_;
     size_t accepted_ = 0;
 };

@@ -326,6 +326,62 @@ TEST_F(MultiDownloadMgrTest, AFileThatReceivesNothingForTheIdleTimeoutFails) {
     EXPECT_EQ(LocalBytes("f.bin").size(), 1000u);
 }
 
+TEST_F(MultiDownloadMgrTest, AServerThatSendsTheSameStartAgainAndAgainFailsWithTheIdleTimeout) {
+    ASSERT_TRUE(log_.Opened());
+    mgr_->SetIdleTimeout(300);
+    // Every answer claims the whole file, brings its first 1000 bytes and ends
+    // as if complete; the file is asked for again from its start each time.
+    FakeServerScript shortAnswers;
+    shortAnswers.dieAfter = 1000;
+    shortAnswers.dieWith = 0;
+    net_.AddServer("srv0", shortAnswers);
+    net_.PutFile("srv0", "/f.bin", MakeContent(50000, 23));
+    ASSERT_TRUE(mgr_->SetSverInfo("srv0"));
+    ASSERT_TRUE(mgr_->getFile(1, "f.bin", Local("f.bin"), true, ""));
+    RunToEnd();
+    ExpectFinished({{1, 2}});
+    ASSERT_TRUE(WaitRequestsEnded());
+    EXPECT_GE(net_.Requests().size(), 2u);
+    EXPECT_EQ(LocalBytes("f.bin"), MakeContent(50000, 23).substr(0, 1000));
+}
+
+TEST_F(MultiDownloadMgrTest, ABodySentAgainAndAgainToAServerThatFailsEndsWithTheIdleTimeout) {
+    mgr_->SetIdleTimeout(300);
+    // The server takes the body, then answers without data (the path is unknown to it).
+    net_.AddServer("srv0");
+    ASSERT_TRUE(mgr_->SetSverInfo("srv0"));
+    ASSERT_TRUE(mgr_->getFile(1, "report", Local("reply.txt"), false, std::string(3000, 'r')));
+    RunToEnd();
+    ExpectFinished({{1, 2}});
+    ASSERT_TRUE(WaitRequestsEnded());
+    const auto requests = net_.Requests();
+    ASSERT_GE(requests.size(), 2u);
+    for (const FakeRequest& request : requests) EXPECT_EQ(request.result, kFakeBadResponse);
+}
+
+TEST_F(MultiDownloadMgrTest, AServerThatCannotTellTheSizeDoesNotShutOutOneThatCan) {
+    ASSERT_TRUE(log_.Opened());
+    const std::string content = MakeContent(300000, 24);
+    FakeServerScript sizelessAndSlow;
+    sizelessAndSlow.sendsSize = false;
+    sizelessAndSlow.chunkDelayMs = 20;
+    FakeServerScript far;
+    far.responseDelayMs = 100;
+    far.responseDelayTimes = 1;
+    net_.AddServer("srv0", sizelessAndSlow);
+    net_.AddServer("srv1", far);
+    PutEverywhere({"srv0", "srv1"}, "/f.bin", content);
+    ASSERT_TRUE(mgr_->SetSverInfo("srv0;srv1"));
+    ASSERT_TRUE(mgr_->getFile(1, "f.bin", Local("f.bin"), true, ""));
+    RunToEnd();
+    ExpectFinished({{1, 0}});
+    EXPECT_EQ(LocalBytes("f.bin"), content);
+    EXPECT_TRUE(log_.Contains("[T][conn1] became the main conn"));
+    EXPECT_FALSE(log_.Contains("[T][conn0] became the main conn"));
+    ASSERT_TRUE(WaitRequestsEnded());
+    EXPECT_EQ(net_.RequestsTo("srv0").at(0).result, -1);
+}
+
 TEST_F(MultiDownloadMgrTest, ASizeDifferentFromTheKnownOneFailsTheFile) {
     ASSERT_TRUE(log_.Opened());
     FakeServerScript dying;

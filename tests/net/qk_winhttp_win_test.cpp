@@ -168,6 +168,30 @@ TEST_F(QkWinHttpTest, BodyIsWrittenThroughWriteData) {
     EXPECT_EQ(requests[0].Header("User-Agent"), "wrapper-test");
 }
 
+TEST_F(QkWinHttpTest, WrittenBytesAreTheRequestsOnceWriteDataHasReturned) {
+    server_.AddFile("/upload", "ok");
+    QK_WinHttpRequest request;
+    ASSERT_EQ(request.OpenRequest(L"POST", L"/upload", &connection_), 0u);
+    ASSERT_EQ(request.SetStatusCallback(&callback_), 0u);
+    const std::string body(10240, 'b');
+    ASSERT_EQ(request.SendRequest(static_cast<DWORD>(body.size())), 0u);
+    ASSERT_EQ(callback_.WaitForEvent(0), "send");
+
+    // WinHTTP sends an asynchronous write later, from its own thread; the
+    // caller's buffer is overwritten and freed before that.
+    auto* piece = new std::string(body);
+    ASSERT_EQ(request.WriteData(piece->data(), static_cast<DWORD>(piece->size()), nullptr), 0u);
+    piece->assign(piece->size(), 'X');
+    delete piece;
+    EXPECT_EQ(callback_.WaitForEvent(1), "write:10240");
+    ASSERT_EQ(request.ReceiveResponse(), 0u);
+    EXPECT_EQ(callback_.WaitForEvent(2), "headers");
+
+    const auto requests = server_.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].body, body);
+}
+
 TEST_F(QkWinHttpTest, ARequestNeverSentClosesWithoutNotifications) {
     QK_WinHttpRequest request;
     ASSERT_EQ(request.OpenRequest(L"GET", L"/f", &connection_), 0u);

@@ -132,14 +132,26 @@ TEST_F(WinHttpConnectionTest, RangeInsideTheFileIsReportedAtItsAbsolutePosition)
     EXPECT_EQ(server_.Requests().at(0).Header("Range"), "bytes=4096-24575");
 }
 
-TEST_F(WinHttpConnectionTest, OpenLengthPastTheStartAsksUpToTheEnd) {
+TEST_F(WinHttpConnectionTest, OpenLengthPastTheStartAsksUpToTheEndAndReportsTheTotalSize) {
     EXPECT_EQ(Transfer(server_.Url("/files/a.bin"), 4096, -1), 0);
 
     EXPECT_EQ(server_.Requests().at(0).Header("Range"), "bytes=4096-");
     EXPECT_EQ(callback_.Data(), file_.substr(4096));
+    // The answer's Content-Length is 25904, its part of the file; the size
+    // is the total that its Content-Range gives.
     const auto notifies = callback_.Notifies();
     ASSERT_EQ(notifies.size(), 1u);
-    EXPECT_EQ(notifies[0].second, 30000 - 4096);
+    EXPECT_EQ(notifies[0].second, 30000);
+}
+
+TEST_F(WinHttpConnectionTest, ContentRangeOfUnknownTotalReportsUnknownSize) {
+    server_.Script(Reply(
+        "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 4096-4195/*\r\nContent-Length: 100\r\n\r\n",
+        file_.substr(4096, 100), ScriptedReply::End::kKeepAlive));
+
+    EXPECT_EQ(Transfer(server_.Url("/files/a.bin"), 4096, -1), 0);
+    EXPECT_EQ(callback_.Data(), file_.substr(4096, 100));
+    EXPECT_EQ(callback_.Notifies().at(0).second, -1);
 }
 
 TEST_F(WinHttpConnectionTest, FullAnswerToARangeAfterTheStartFails) {
