@@ -1,6 +1,7 @@
-// Unpacking of ZF7Z files (zf7z_format.h), wholly in memory: the packed file
-// and the decoded data are held at once. Any thread may call these; they keep
-// no state.
+// Unpacking of ZF7Z files (zf7z_format.h). The stream is decoded a piece at a
+// time through the decoder's own dictionary, so a file is unpacked without
+// holding either the packed or the decoded data whole. Any thread may call
+// these; they keep no state.
 #pragma once
 
 #include <cstddef>
@@ -17,17 +18,22 @@ enum Zf7zFileError {
     ZF7Z_ERROR_WRITE_DESTINATION = -8,
 };
 
-// Decodes the container (size bytes) into a new buffer of the decoded size
-// that its header states, and sets decodedLength to the bytes the decoder
-// produced, which the stream may leave shorter. Returns false, decoded null,
-// when the container is shorter than its header, its magic is wrong, the
-// stated size cannot be allocated or the stream does not decode.
+// Decodes the container (size bytes) held in memory into a new buffer of the
+// decoded size that its header states, and sets decodedLength to the bytes
+// the decoder produced, which the stream may leave shorter: the end mark may
+// come first; bytes after the stated size are not read. Returns false,
+// decoded null, when the container is shorter than its header, its magic is
+// wrong, the stated size cannot be allocated or the stream does not decode.
 bool DecodeZf7z(const uint8_t* container, size_t size, std::unique_ptr<uint8_t[]>& decoded, size_t& decodedLength);
 
 // Decodes the ZF7Z file source into destination, which is created anew (an
-// old file is replaced). Returns the decoded length, or a Zf7zFileError:
-// ZF7Z_ERROR_OPEN_SOURCE or ZF7Z_ERROR_READ_SOURCE when the source cannot be
-// opened or read, ZF7Z_ERROR_DECODE when DecodeZf7z fails (nothing is written
-// then), ZF7Z_ERROR_CREATE_DESTINATION or ZF7Z_ERROR_WRITE_DESTINATION when
-// the destination cannot be created or written.
+// old file is replaced), with the same rules as DecodeZf7z. Returns the
+// decoded length, or a Zf7zFileError: ZF7Z_ERROR_OPEN_SOURCE or
+// ZF7Z_ERROR_READ_SOURCE when the source cannot be opened or read,
+// ZF7Z_ERROR_DECODE when it does not decode, ZF7Z_ERROR_CREATE_DESTINATION or
+// ZF7Z_ERROR_WRITE_DESTINATION when the destination cannot be created or
+// written. A source that cannot be read or decoded gives its own code even
+// when the destination fails too, as if the whole source were decoded before
+// the destination is touched; no file is then left at the destination, not
+// even an old one.
 int64_t DecompressZf7zFile(const std::wstring& source, const std::wstring& destination);
