@@ -26,6 +26,22 @@ std::wstring& NoUpdateList() {
 
 std::string Narrow(const std::wstring& text) { return WideToAnsi(text); }
 
+// Has the ini file answer one load's many section reads from one reading of
+// the file, and read it anew afterwards as before.
+class ContentsKeptForLoad {
+public:
+    explicit ContentsKeptForLoad(CIniFile& ini) : ini_(ini), keptHere_(!ini.KeepsContents() && ini.KeepContents()) {}
+    ~ContentsKeptForLoad() {
+        if (keptHere_) ini_.ForgetContents();
+    }
+    ContentsKeptForLoad(const ContentsKeptForLoad&) = delete;
+    ContentsKeptForLoad& operator=(const ContentsKeptForLoad&) = delete;
+
+private:
+    CIniFile& ini_;
+    bool keptHere_;
+};
+
 std::pair<int, std::wstring> KeyOf(const SFingerItem& item) { return {item.kind, FoldFileName(item.name)}; }
 
 }  // namespace
@@ -38,6 +54,7 @@ bool CFingerFile::LoadFinger(CIniFile& ini, const std::wstring& rootSection) {
         DownLogErr("finger file notexist! (file:%s)", Narrow(file).c_str());
         return false;
     }
+    const ContentsKeptForLoad kept(ini);
     if (!DealSection(rootSection, nullptr)) {
         Clear();
         return false;
@@ -61,6 +78,7 @@ void CFingerFile::Clear() {
     sections_.clear();
     items_.clear();
     openSections_.clear();
+    sectionWalks_ = 0;
 }
 
 SFingerItem* CFingerFile::AddItem(std::unique_ptr<SFingerItem> item, SFingerSection& section) {
@@ -113,6 +131,16 @@ bool CFingerFile::DealSectionJobs(const std::wstring& name, SFingerSection& sect
             DownLogErr("DealSectionJobs failed! (sec:'%s' includes itself)", Narrow(name).c_str());
             return false;
         }
+    }
+    if (openSections_.size() >= kMaxSectionDepth) {
+        DownLogErr("DealSectionJobs failed! (sec:'%s' nested deeper than %d sections)", Narrow(name).c_str(),
+                   static_cast<int>(kMaxSectionDepth));
+        return false;
+    }
+    if (++sectionWalks_ > kMaxSectionWalks) {
+        DownLogErr("DealSectionJobs failed! (sec:'%s', more than %d sections walked)", Narrow(name).c_str(),
+                   kMaxSectionWalks);
+        return false;
     }
     SIniSection jobs;
     if (!ini_->GetSection(name, jobs)) {

@@ -16,11 +16,16 @@
 //   ckfl                             nothing
 // The section "err" always fails, "ignore" always succeeds and reads nothing.
 // The first job that fails fails its section, every enclosing one and the load.
+// So does a section nested more than kMaxSectionDepth deep, or walked after
+// kMaxSectionWalks sections were: such a manifest names its sections over and
+// over, which would otherwise take exponential time or the worker's stack.
+// A load reads the ini file once, however many sections it reads from it.
 //
 // Used by the update worker's thread only; the process-wide no-update list
 // is set by that thread before it loads a model.
 #pragma once
 
+#include <cstddef>
 #include <map>
 #include <memory>
 #include <string>
@@ -32,6 +37,11 @@
 
 class CFingerFile {
 public:
+    // A manifest nests a few sections and names each a few times; these are
+    // far beyond that.
+    static constexpr size_t kMaxSectionDepth = 64;
+    static constexpr int kMaxSectionWalks = 1024;
+
     CFingerFile() = default;
     ~CFingerFile() = default;
     CFingerFile(const CFingerFile&) = delete;
@@ -104,4 +114,6 @@ private:
     // that names itself, directly or through others, fails instead of
     // recursing without end.
     std::vector<std::wstring> openSections_;
+    // Sections whose jobs this load has walked, for kMaxSectionWalks.
+    int sectionWalks_ = 0;
 };

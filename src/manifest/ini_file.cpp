@@ -1,16 +1,23 @@
 #include "manifest/ini_file.h"
 
+#include <utility>
+
+#include "manifest/ini_document.h"
 #include "manifest/ini_profile.h"
 #include "util/file_util.h"
 #include "util/text_util.h"
 
-void CIniFile::SetFile(const std::wstring& path) { path_ = path; }
+void CIniFile::SetFile(const std::wstring& path) {
+    path_ = path;
+    kept_.reset();
+}
 
 void CIniFile::ExpandValue(std::wstring&) const {}
 
 std::wstring CIniFile::GetString(const std::wstring& section, const std::wstring& key,
                                  const wchar_t* defaultValue, int maxChars) const {
-    std::wstring value = ReadProfileString(section, key, defaultValue, maxChars, path_);
+    std::wstring value = kept_ ? ReadProfileString(*kept_, section, key, defaultValue, maxChars)
+                               : ReadProfileString(section, key, defaultValue, maxChars, path_);
     ExpandValue(value);
     return value;
 }
@@ -27,7 +34,9 @@ bool CIniFile::GetSection(const std::wstring& name, SIniSection& section) {
     // than its line, each line break pays for an entry's terminating NUL and
     // the section header for the final one. So the section is taken uncut.
     std::vector<std::wstring> lines;
-    if (!ReadProfileSection(name, path_, lines)) {
+    if (kept_) {
+        ReadProfileSection(*kept_, name, lines);
+    } else if (!ReadProfileSection(name, path_, lines)) {
         lastError_ = FileExists(path_) ? INI_ERROR_ACCESS_DENIED : INI_ERROR_FILE_NOT_FOUND;
         return false;
     }
@@ -42,5 +51,15 @@ bool CIniFile::GetSection(const std::wstring& name, SIniSection& section) {
         section.entries.push_back(std::move(entry));
     }
     lastError_ = INI_ERROR_NONE;
+    return true;
+}
+
+bool CIniFile::KeepContents() {
+    auto document = std::make_shared<CIniDocument>();
+    if (!ReadIniDocument(path_, *document)) {
+        kept_.reset();
+        return false;
+    }
+    kept_ = std::move(document);
     return true;
 }

@@ -1,10 +1,14 @@
 // Access to one INI file by path, the base of the update-info file's class.
-// It holds no open handle: every call reads the file anew (ini_profile.h).
+// It holds no open handle: every call reads the file anew (ini_profile.h),
+// unless a caller that reads many sections in one go keeps its contents.
 // No lock: an instance is used only by the thread that owns it.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
+
+class CIniDocument;
 
 struct SIniEntry {
     std::wstring key;
@@ -28,7 +32,8 @@ class CIniFile {
 public:
     CIniFile() = default;
 
-    // Stores the path of the file that the other calls read.
+    // Stores the path of the file that the other calls read; kept contents
+    // are forgotten.
     virtual void SetFile(const std::wstring& path);
     // Rewrites every value that GetString and GetSection return, in place,
     // before the caller sees it. Here it leaves the value as it is.
@@ -54,7 +59,16 @@ public:
     // The IniError of the last GetSection; INI_ERROR_NONE after a success.
     int GetLastErrorCode() const { return lastError_; }
 
+    // Reads the file once; the reads above then answer from that copy until
+    // ForgetContents or SetFile, so a caller that reads many sections while
+    // the file stays as it is parses it once. Returns false, keeping nothing,
+    // when the file cannot be read.
+    bool KeepContents();
+    void ForgetContents() { kept_.reset(); }
+    bool KeepsContents() const { return kept_ != nullptr; }
+
 private:
     std::wstring path_;
     int lastError_ = INI_ERROR_NONE;
+    std::shared_ptr<const CIniDocument> kept_;
 };

@@ -6,19 +6,11 @@
 
 namespace {
 
-bool LoadDocument(const std::wstring& path, CIniDocument& document) {
-    std::string bytes;
-    if (!ReadWholeFile(path, bytes)) return false;
-    document = CIniDocument(bytes);
-    return true;
-}
-
 // The value as the profile functions hand it out: one pair of matching quotes
-// around the whole value is removed. False when file, section or key is missing.
-bool FindProfileValue(const std::wstring& section, const std::wstring& key,
-                      const std::wstring& path, std::wstring& value) {
-    CIniDocument document;
-    if (!LoadDocument(path, document) || !document.FindValue(section, key, value)) return false;
+// around the whole value is removed. False when section or key is missing.
+bool FindProfileValue(const CIniDocument& document, const std::wstring& section, const std::wstring& key,
+                      std::wstring& value) {
+    if (!document.FindValue(section, key, value)) return false;
     if (value.size() >= 2 && (value.front() == L'"' || value.front() == L'\'') &&
         value.back() == value.front()) {
         value = value.substr(1, value.size() - 2);
@@ -26,13 +18,12 @@ bool FindProfileValue(const std::wstring& section, const std::wstring& key,
     return true;
 }
 
-}  // namespace
-
-std::wstring ReadProfileString(const std::wstring& section, const std::wstring& key,
-                               const wchar_t* defaultValue, int maxChars, const std::wstring& path) {
+// ReadProfileString on a parsed file, or on none when it could not be read.
+std::wstring ProfileString(const CIniDocument* document, const std::wstring& section, const std::wstring& key,
+                           const wchar_t* defaultValue, int maxChars) {
     if (maxChars <= 0) return std::wstring();
     std::wstring value;
-    if (!FindProfileValue(section, key, path, value)) {
+    if (document == nullptr || !FindProfileValue(*document, section, key, value)) {
         // Trailing blanks of a default are dropped, as the system documents.
         value = defaultValue ? defaultValue : L"";
         value.erase(value.find_last_not_of(L' ') + 1);
@@ -41,10 +32,34 @@ std::wstring ReadProfileString(const std::wstring& section, const std::wstring& 
     return value;
 }
 
+}  // namespace
+
+bool ReadIniDocument(const std::wstring& path, CIniDocument& document) {
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes)) return false;
+    document = CIniDocument(bytes);
+    return true;
+}
+
+std::wstring ReadProfileString(const std::wstring& section, const std::wstring& key,
+                               const wchar_t* defaultValue, int maxChars, const std::wstring& path) {
+    if (maxChars <= 0) return std::wstring();
+    CIniDocument document;
+    return ProfileString(ReadIniDocument(path, document) ? &document : nullptr, section, key, defaultValue, maxChars);
+}
+
+std::wstring ReadProfileString(const CIniDocument& document, const std::wstring& section, const std::wstring& key,
+                               const wchar_t* defaultValue, int maxChars) {
+    return ProfileString(&document, section, key, defaultValue, maxChars);
+}
+
 int ReadProfileInt(const std::wstring& path, const std::wstring& section, const std::wstring& key,
                    int defaultValue) {
+    CIniDocument document;
     std::wstring value;
-    if (!FindProfileValue(section, key, path, value) || value.empty()) return defaultValue;
+    if (!ReadIniDocument(path, document) || !FindProfileValue(document, section, key, value) || value.empty()) {
+        return defaultValue;
+    }
     size_t first = 0;
     while (first < value.size() && (value[first] == L' ' || value[first] == L'\t')) ++first;
     return ParseLeadingInt(value.substr(first));
@@ -54,16 +69,21 @@ bool ReadProfileSection(const std::wstring& section, const std::wstring& path,
                         std::vector<std::wstring>& entries) {
     entries.clear();
     CIniDocument document;
-    if (!LoadDocument(path, document)) return false;
+    if (!ReadIniDocument(path, document)) return false;
     document.GetSectionEntries(section, entries);
     return true;
+}
+
+void ReadProfileSection(const CIniDocument& document, const std::wstring& section,
+                        std::vector<std::wstring>& entries) {
+    document.GetSectionEntries(section, entries);
 }
 
 bool WriteProfileValue(const std::wstring& section, const std::wstring& key, const wchar_t* value,
                        const std::wstring& path) {
     CIniDocument document;
     // A file that exists but cannot be read is left alone rather than replaced.
-    if (!LoadDocument(path, document) && FileExists(path)) return false;
+    if (!ReadIniDocument(path, document) && FileExists(path)) return false;
     if (!value) return !document.DeleteKey(section, key) || WriteWholeFile(path, document.ToBytes());
     document.SetValue(section, key, value);
     return WriteWholeFile(path, document.ToBytes());

@@ -15,12 +15,22 @@
 #include <string>
 #include <vector>
 
+class CIniDocument;
+
+// Reads and parses the whole file; false, document unchanged, when it
+// cannot be read.
+bool ReadIniDocument(const std::wstring& path, CIniDocument& document);
+
 // Returns the key's value with one pair of quotes (" or ') around it removed,
 // or, when the file, section or key is missing, the default (null gives the
 // empty text) without its trailing spaces; either is cut to maxChars - 1
 // characters, and maxChars <= 0 gives the empty text.
 std::wstring ReadProfileString(const std::wstring& section, const std::wstring& key,
                                const wchar_t* defaultValue, int maxChars, const std::wstring& path);
+
+// As above, on the parsed contents of a file that was read already.
+std::wstring ReadProfileString(const CIniDocument& document, const std::wstring& section, const std::wstring& key,
+                               const wchar_t* defaultValue, int maxChars);
 
 // Returns the key's value read as a decimal integer (leading white space, an
 // optional sign, then digits up to the first non-digit; no digits give 0), or
@@ -33,6 +43,9 @@ int ReadProfileInt(const std::wstring& path, const std::wstring& section, const 
 // false, entries empty, when the file cannot be read; a missing section gives
 // true and no entries.
 bool ReadProfileSection(const std::wstring& section, const std::wstring& path,
+                        std::vector<std::wstring>& entries);
+// As above, on the parsed contents of a file that was read already.
+void ReadProfileSection(const CIniDocument& document, const std::wstring& section,
                         std::vector<std::wstring>& entries);
 
 // Sets the key to value, or deletes the key when value is null. Every other

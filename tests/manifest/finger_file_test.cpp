@@ -61,6 +61,36 @@ const std::string kGrammar =
     "[Any]\r\nJob_a=" + Dlfl("any.dll") + "\r\n"
     "[Never]\r\nJob_a=" + Dlfl("never.dll") + "\r\n";
 
+// MAIN and a chain of sections S0 to S<count-1> below it: MAIN and each
+// section name the next one mentions times with "sub", and the last section
+// holds one file entry.
+std::string SectionChain(int count, int mentions, const std::string& type) {
+    std::string text;
+    for (int i = -1; i < count; ++i) {
+        text += i < 0 ? "[MAIN]\r\n" : "[S" + std::to_string(i) + "]\r\nSectionType=" + type + "\r\n";
+        for (int k = 0; k < mentions && i + 1 < count; ++k) {
+            text += "Job_" + std::to_string(k) + "=sub;S" + std::to_string(i + 1) + "\r\n";
+        }
+    }
+    return text + "Job_f=" + Dlfl("deep.dll") + "\r\n";
+}
+
+// Replaces its file with other contents as soon as the first value has been
+// read from it, as a second writer would.
+class FileChangingIniFile : public CIniFile {
+public:
+    explicit FileChangingIniFile(const ScopedTempDir& dir) : dir_(dir) {}
+    void ExpandValue(std::wstring&) const override {
+        if (changed_) return;
+        changed_ = true;
+        dir_.Write("UpdateInfo.ini", "[MAIN]\r\nJob_1=bogus\r\n");
+    }
+
+private:
+    const ScopedTempDir& dir_;
+    mutable bool changed_ = false;
+};
+
 class FingerFileTest : public ::testing::Test {
 protected:
     FingerFileTest() : ini_(dir_.WinPath(), L"ZOLTA") {}
@@ -178,4 +208,63 @@ TEST_F(FingerFileTest, NamesLeavingTheInstallationAreRefused) {
     }
     ASSERT_TRUE(LoadJob("dlfl;plugin\\..hidden\\a..b.dll;1;0;;e;1;;x"));
     EXPECT_EQ(finger_.GetRoot()->items.back()->name, L"plugin\\..hidden\\a..b.dll");
+}
+
+TEST_F(FingerFileTest, SectionsNestedTooDeepFailTheLoad) {
+    // MAIN and the sections below it, each a child of the one before.
+    const int deepest = static_cast<int>(CFingerFile::kMaxSectionDepth) - 1;
+    ASSERT_TRUE(Load(SectionChain(deepest, 1, "module")));
+    const SFingerSection* section = finger_.GetRoot();
+    for (int i = 0; i < deepest; ++i) {
+        ASSERT_EQ(section->items.size(), 1u);
+        section = ChildSection(*section, L"S" + std::to_wstring(i));
+        ASSERT_NE(section, nullptr);
+    }
+    EXPECT_EQ(NamesOf(section->items), (Names{L"deep.dll"}));
+
+    // One more level fails, whether the sections nest or merge, instead of
+    // running the worker's stack out on a chain of thousands.
+    for (const char* type : {"module", "files"}) {
+        CapturedTraceLog log;
+        ASSERT_TRUE(log.opened());
+        EXPECT_FALSE(Load(SectionChain(deepest + 1, 1, type))) << type;
+        EXPECT_FALSE(finger_.IsLoaded());
+        EXPECT_TRUE(finger_.GetAllItems().empty());
+        const std::string text = log.Text();
+        EXPECT_NE(text.find("DealSectionJobs failed! (sec:'S" + std::to_string(deepest) + "' nested deeper than 64 sections)\n"),
+                  std::string::npos) << type;
+    }
+}
+
+TEST_F(FingerFileTest, SectionsWalkedOverAndOverFailTheLoad) {
+    // A section that several others name is walked for each of them: six
+    // levels that each name the next twice walk the last one 64 times.
+    ASSERT_TRUE(Load(SectionChain(6, 2, "files")));
+    EXPECT_EQ(NamesOf(finger_.GetAllItems()), (Names{L"deep.dll"}));
+    EXPECT_EQ(finger_.GetRoot()->items.size(), 64u);
+
+    // Each further level doubles the walks (thirty would take hours): past
+    // the limit the load stops instead.
+    CapturedTraceLog log;
+    ASSERT_TRUE(log.opened());
+    EXPECT_FALSE(Load(SectionChain(10, 2, "files")));
+    EXPECT_FALSE(finger_.IsLoaded());
+    EXPECT_EQ(finger_.GetRoot(), nullptr);
+    const std::string text = log.Text();
+    EXPECT_NE(text.find("', more than 1024 sections walked)\n"), std::string::npos);
+
+    // The count starts anew with each load.
+    ASSERT_TRUE(Load(SectionChain(6, 2, "files")));
+}
+
+TEST_F(FingerFileTest, LoadReadsTheFileOnce) {
+    dir_.Write("UpdateInfo.ini", SectionChain(6, 2, "files"));
+    FileChangingIniFile ini(dir_);
+    ini.SetFile(dir_.WinPath() + L"UpdateInfo.ini");
+    // The sections after the first come from the same reading of the file,
+    // though it changed meanwhile; afterwards the file is read anew.
+    ASSERT_TRUE(finger_.LoadFinger(ini, L"MAIN"));
+    EXPECT_EQ(finger_.GetRoot()->items.size(), 64u);
+    EXPECT_FALSE(ini.KeepsContents());
+    EXPECT_FALSE(finger_.LoadFinger(ini, L"MAIN"));
 }

@@ -95,3 +95,34 @@ TEST_F(IniFileTest, GetSectionStopsAtALineWithoutEquals) {
     EXPECT_TRUE(ini_.GetSection(L"VER", section));
     EXPECT_EQ(ini_.GetLastErrorCode(), INI_ERROR_NONE);
 }
+
+TEST_F(IniFileTest, KeptContentsAnswerUntilForgotten) {
+    ASSERT_TRUE(ini_.KeepContents());
+    EXPECT_TRUE(ini_.KeepsContents());
+    dir_.Write("UpdateInfo.ini", "[VER]\r\nVer=9.9.9.9\r\n[Broken]\r\nJob_1=ckfl\r\n");
+    // Every read, expanded as before, comes from the contents kept.
+    EXPECT_EQ(ini_.GetString(L"VER", L"Ver", L"0.0.0", 32), L"2.1.0.7");
+    EXPECT_EQ(ini_.GetString(L"MAIN_V3", L"UpdateExe", L"", 6), L"C:\\App\\");
+    EXPECT_EQ(ini_.GetInt(L"VER", L"INIVer"), 3);
+    SIniSection section;
+    ASSERT_TRUE(ini_.GetSection(L"MAIN_V3", section));
+    ASSERT_EQ(section.entries.size(), 3u);
+    EXPECT_EQ(section.entries[2].value, L"sub;C:\\App\\x");
+    EXPECT_FALSE(ini_.GetSection(L"Broken", section));
+    EXPECT_EQ(ini_.GetLastErrorCode(), INI_ERROR_BAD_FORMAT);
+
+    ini_.ForgetContents();
+    EXPECT_FALSE(ini_.KeepsContents());
+    EXPECT_EQ(ini_.GetString(L"VER", L"Ver", L"0.0.0", 32), L"9.9.9.9");
+    EXPECT_TRUE(ini_.GetSection(L"Broken", section));
+
+    // A new file forgets what was kept; a file that cannot be read keeps nothing.
+    ASSERT_TRUE(ini_.KeepContents());
+    ini_.SetFile(dir_.WinPath() + L"Absent.ini");
+    EXPECT_FALSE(ini_.KeepsContents());
+    EXPECT_FALSE(ini_.KeepContents());
+    EXPECT_FALSE(ini_.KeepsContents());
+    EXPECT_EQ(ini_.GetString(L"VER", L"Ver", L"0.0.0", 32), L"0.0.0");
+    EXPECT_FALSE(ini_.GetSection(L"VER", section));
+    EXPECT_EQ(ini_.GetLastErrorCode(), INI_ERROR_FILE_NOT_FOUND);
+}
