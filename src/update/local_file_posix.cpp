@@ -1,0 +1,23 @@
+#include "update/local_file.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "util/path_separators.h"
+
+bool MoveFileReplacing(const std::wstring& source, const std::wstring& target) {
+    return rename(ToPosixPath(source).c_str(), ToPosixPath(target).c_str()) == 0;
+}
+
+bool CanOpenFile(const std::wstring& path, bool forWriting) {
+    const std::string posixPath = ToPosixPath(path);
+    struct stat info;
+    // Opening a directory for reading succeeds on POSIX; Windows refuses it as a file.
+    if (stat(posixPath.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return false;
+    const int fd = open(posixPath.c_str(), forWriting ? O_RDWR : O_RDONLY);
+    if (fd < 0) return false;
+    close(fd);
+    return true;
+}

@@ -1,0 +1,41 @@
+#include <windows.h>
+
+#include "../../res/resource.h"
+#include "launcher/app_instance.h"
+#include "launcher/file_download_app.h"
+#include "net/win_http_connection.h"
+#include "update/update_environment.h"
+#include "util/path_util.h"
+#include "util/process_util.h"
+
+namespace {
+
+class CSystemUpdateEnvironment : public CUpdateEnvironment {
+public:
+    std::wstring ModulePath() override { return GetModulePath(); }
+    std::wstring OemId() override { return LoadResourceText(IDS_OEM_ID); }
+    std::wstring StartParameters() override { return FileDownloadApp().CommandString(); }
+    CHttpConnectionFactory* ConnectionFactory() override { return &factory_; }
+    int RunProgram(uint32_t& exitCode, const std::wstring& commandLine, int showCommand, bool asAdmin,
+                   const wchar_t* waitMode) override {
+        return ::RunProgram(exitCode, commandLine, showCommand, asAdmin, waitMode);
+    }
+    int StartProcess(const std::wstring& commandLine, int showCommand, uint32_t& processId) override {
+        ProcessHandle process = nullptr;
+        const int error = CreateProcessSimple(commandLine, showCommand, &process);
+        if (error != 0) return error;
+        processId = GetProcessId(static_cast<HANDLE>(process));
+        CloseHandle(static_cast<HANDLE>(process));
+        return 0;
+    }
+
+private:
+    CWinHttpConnectionFactory factory_;
+};
+
+}  // namespace
+
+CUpdateEnvironment& SystemUpdateEnvironment() {
+    static CSystemUpdateEnvironment environment;
+    return environment;
+}

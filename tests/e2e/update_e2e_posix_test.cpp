@@ -1,0 +1,492 @@
+// Whole updates under Wine: the updater's worker with its real WinHTTP
+// connections, file system and processes, against the test server on
+// loopback, with releases made by the release tool.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "e2e_support.h"
+#include "launcher/command_string.h"
+#include "util/code_page.h"
+
+namespace {
+
+using namespace e2e;
+
+const char kStartClient[] = "\"%APPDIR%client.exe\" meetinfo";
+
+// Client file i of the 200-file release: modules, and packed data in sub-folders.
+std::string ClientFile(int i) {
+    char name[64];
+    if (i % 5 == 4) {
+        std::snprintf(name, sizeof name, "res/sub%d/data%03d.bin", i % 3, i);
+    } else {
+        std::snprintf(name, sizeof name, "bin/mod%03d.dll", i);
+    }
+    return name;
+}
+
+size_t ClientFileSize(int i) { return 200 + static_cast<size_t>(i) * 7919 % 60000; }
+
+// The parameter text of a command string; empty when it does not decode.
+std::string DecodedText(const std::string& commandString) {
+    std::wstring prefix;
+    std::wstring text;
+    if (!DecodeCmdLine(Utf8ToWide(commandString), prefix, text)) return std::string();
+    return WideToUtf8(text);
+}
+
+// The "meetinfo" that a journal line of the client carries, decoded.
+std::string HandedOverParameters(const std::string& journalLine) {
+    const std::string marker = "|meetinfo=";
+    const size_t at = journalLine.find(marker);
+    return at == std::string::npos ? std::string() : DecodedText(journalLine.substr(at + marker.size()));
+}
+
+size_t CountFiles(const fs::path& dir) {
+    size_t n = 0;
+    if (!fs::exists(dir)) return 0;
+    for (const auto& entry : fs::directory_iterator(dir)) n += entry.is_regular_file() ? 1 : 0;
+    return n;
+}
+
+class UpdateE2e : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_FALSE(WindowsBin().empty()); }
+
+    // The client files 0 to count-1 of the version, and the programs an update runs.
+    void WriteClient(int count, int version) {
+        for (int i = 0; i < count; ++i)
+            WriteFile(source_.path(), ClientFile(i), ContentBytes(i, version, ClientFileSize(i)));
+        const std::string program = ProgramBytes("e2e_program.exe");
+        for (const char* name : {"client.exe", "stop.exe", "check.exe", "setup.exe"}) {
+            WriteFile(source_.path(), name, program);
+        }
+    }
+    void Publish(ReleaseRecipe recipe) {
+        if (recipe.startCmd.empty()) recipe.startCmd = kStartClient;
+        PublishRelease(source_.path(), releases_.path(), recipe);
+    }
+    std::string Manifest(const std::string& version) {
+        return ReadFileBytes(releases_.path() / ("UpdateInfo.ini." + version));
+    }
+    void StartMirrors(int count, long long rate = 0) {
+        for (int i = 0; i < count; ++i) {
+            ServerOptions options;
+            options.root = releases_.path().string();
+            options.rate = rate;
+            mirrors_.Add(options);
+        }
+    }
+    // Error reports go to the first mirror, which takes them as a log server.
+    std::string LogCfgLine() { return "-LOGCFG=x;127.0.0.1:12005:" + std::to_string(mirrors_.Port(0)) + "\n"; }
+    std::string VersionParameters(const std::string& version) {
+        return "-SPVER=pc-" + version + "\n-UPURL=" + mirrors_.Urls() + "\n-MEET=8801;x\n" + LogCfgLine();
+    }
+    DriverReport Update(const std::string& parameterLines) {
+        return app_.RunUpdater({Installation::CommandString(parameterLines)});
+    }
+    void ExpectInstalled(int i, int version) {
+        EXPECT_EQ(app_.Read(ClientFile(i)), ContentBytes(i, version, ClientFileSize(i))) << ClientFile(i);
+    }
+
+    ScopedTempDir source_;
+    ScopedTempDir releases_;
+    ScopedTempDir reportStore_;
+    Installation app_;
+    ServerSet mirrors_;
+};
+
+TEST_F(UpdateE2e, FreshInstallOfTwoHundredFilesThenNothingThenAPartialChange) {
+    WriteClient(200, 2);
+    ReleaseRecipe v2;
+    v2.version = "2.0.0.0";
+    v2.packPatterns = {"*.bin"};
+    Publish(v2);
+    StartMirrors(3);
+    const std::string params = VersionParameters("2.0.0.0");
+
+    const DriverReport install = Update(params);
+    ASSERT_EQ(install.result, 0);
+    for (int i = 0; i < 200; ++i) ExpectInstalled(i, 2);
+    EXPECT_EQ(app_.Read("UpdateInfo.ini"), Manifest("2.0.0.0"));
+    EXPECT_TRUE(fs::is_directory(app_.Path("UpdateVer")));
+    EXPECT_TRUE(app_.StagedFiles().empty());
+    std::vector<std::string> journal = app_.Journal();
+    ASSERT_EQ(journal.size(), 1u);
+    EXPECT_EQ(journal[0].compare(0, 20, "client.exe meetinfo "), 0) << journal[0];
+    EXPECT_EQ(HandedOverParameters(journal[0]),
+              LogCfgLine() + "-MEET=8801;x\n-PRODUCT=win32_net\n-SPVER=pc-2.0.0.0\n-UPURL=" + mirrors_.Urls() + "\n");
+    ExpectPercentBands(install.percents, {0, 5, 7, 13, 90});
+    for (size_t m = 0; m < mirrors_.size(); ++m) EXPECT_FALSE(mirrors_[m].Requests().empty()) << "mirror " << m;
+
+    // Nothing to do: no file is asked for, the client starts.
+    mirrors_.ClearRequests();
+    const DriverReport current = Update(params);
+    EXPECT_EQ(current.result, 0);
+    EXPECT_TRUE(mirrors_.FileRequests().empty());
+    EXPECT_EQ(app_.Journal().size(), 2u);
+    ExpectPercentBands(current.percents, {0, 90});
+
+    // Version 3: ten files change, one goes; the tester keeps one and brings another.
+    const std::vector<int> changed = {0, 7, 21, 42, 77, 99, 120, 150, 181, 199};
+    for (int i : changed) WriteFile(source_.path(), ClientFile(i), ContentBytes(i, 3, ClientFileSize(i)));
+    fs::remove(source_.path() / ClientFile(100));
+    ReleaseRecipe v3 = v2;
+    v3.version = "3.0.0.0";
+    v3.removals = {{ClientFile(100), false}};
+    Publish(v3);
+    auto windowsName = [](std::string name) {
+        std::replace(name.begin(), name.end(), '/', '\\');
+        return name;
+    };
+    app_.Write("testCfg.ini", "[CFG]\r\nnoupdateFiles=" + windowsName(ClientFile(7)) +
+                                  ";\r\nnodownfiles=" + windowsName(ClientFile(21)) + ";\r\n");
+    app_.Write("UpdateVer/" + ClientFile(21), "the tester's own build");
+    mirrors_.ClearRequests();
+
+    const DriverReport partial = Update(VersionParameters("3.0.0.0"));
+    ASSERT_EQ(partial.result, 0);
+    std::vector<std::string> expected = {"/UpdateInfo.ini.3.0.0.0"};
+    for (int i : changed) {
+        if (i != 7 && i != 21) expected.push_back("/3.0.0.0/" + ClientFile(i));
+    }
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(DistinctPaths(mirrors_.FileRequests()), expected);
+    for (int i = 0; i < 200; ++i) {
+        if (i == 100 || i == 7 || i == 21) continue;
+        const bool isChanged = std::find(changed.begin(), changed.end(), i) != changed.end();
+        ExpectInstalled(i, isChanged ? 3 : 2);
+    }
+    ExpectInstalled(7, 2);
+    EXPECT_EQ(app_.Read(ClientFile(21)), "the tester's own build");
+    EXPECT_FALSE(app_.Exists(ClientFile(100)));
+    EXPECT_EQ(app_.Read("UpdateInfo.ini"), Manifest("3.0.0.0"));
+    ExpectPercentBands(partial.percents, {0, 5, 7, 13, 90});
+}
+
+TEST_F(UpdateE2e, DyingServerEndsWithSixAndTheRerunFetchesOnlyWhatWasMissing) {
+    for (int i = 0; i < 30; ++i)
+        WriteFile(source_.path(), "data/f" + std::to_string(i) + ".bin", ContentBytes(i, 2, 40000));
+    WriteFile(source_.path(), "client.exe", ProgramBytes("e2e_program.exe"));
+    ReleaseRecipe v2;
+    v2.version = "2.0.0.0";
+    Publish(v2);
+    ServerSet logServer;
+    ServerOptions logOptions;
+    logOptions.reportDir = reportStore_.path().string();
+    logServer.Add(logOptions);
+    StartMirrors(1, 150000);
+    const std::string params = "-SPVER=pc-2.0.0.0\n-UPURL=" + mirrors_.Urls() +
+                               "\n-MEET=8801;x\n-LOGCFG=x;127.0.0.1:12005:" + std::to_string(logServer.Port(0)) + "\n";
+
+    const pid_t updater =
+        StartUnderWine(app_.Path("ZOLTAMeeting.exe"), {Installation::CommandString(params)}, app_.NextRunEnvironment());
+    // The server dies once a few files have arrived.
+    auto arrived = [this] {
+        size_t n = 0;
+        for (const std::string& name : app_.StagedFiles())
+            n += name.compare(0, 5, "data/") == 0 && name.find(".tmp") == std::string::npos;
+        return n;
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(300);
+    while (arrived() < 6 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ASSERT_GE(arrived(), 6u);
+    mirrors_.StopAll();
+    EXPECT_GE(WaitForWine(updater, kDriverTimeoutSeconds), 0);
+    const std::map<int, DriverReport> reports = ReadReports(app_.RunReportDir());
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports.begin()->second.result, 6);
+    EXPECT_EQ(app_.InstalledFiles(), std::vector<std::string>{"ZOLTAMeeting.exe"});
+    // The failure was reported to the log server.
+    ASSERT_EQ(CountFiles(reportStore_.path()), 1u);
+    const std::string report = ReadFileBytes(reportStore_.path() / "report_0001.txt");
+    EXPECT_NE(report.find("module:update;conferenceID:8801;"), std::string::npos) << report;
+    EXPECT_NE(report.find("update failed! (code:6(URC_DOWNLOAD_ERR))"), std::string::npos) << report;
+
+    std::set<std::string> staged;
+    for (const std::string& name : app_.StagedFiles()) {
+        if (name.compare(0, 5, "data/") == 0 && name.find(".tmp") == std::string::npos)
+            staged.insert("/2.0.0.0/" + name);
+    }
+    ServerSet revived;
+    ServerOptions options;
+    options.root = releases_.path().string();
+    revived.Add(options);
+    const DriverReport rerun = Update("-SPVER=pc-2.0.0.0\n-UPURL=" + revived.Urls() + "\n-MEET=8801;x\n");
+    ASSERT_EQ(rerun.result, 0);
+    for (int i = 0; i < 30; ++i) {
+        EXPECT_EQ(app_.Read("data/f" + std::to_string(i) + ".bin"), ContentBytes(i, 2, 40000)) << i;
+    }
+    const std::vector<std::string> fetched = DistinctPaths(revived.FileRequests());
+    for (const std::string& path : fetched) EXPECT_EQ(staged.count(path), 0u) << path << " was fetched again";
+    EXPECT_EQ(fetched.size(), 1 + 30 - staged.size());  // the manifest and the missing data
+}
+
+class SelfUpdateE2e : public UpdateE2e {
+protected:
+    // The new updater runs from UpdateVer\ and finishes the update; returns its report.
+    DriverReport HandOver(const std::string& version) {
+        WriteClient(5, 2);
+        newUpdater_ = ProgramBytes("update_driver.exe") + "\nthe updater of version " + version + "\n";
+        WriteFile(source_.path(), "ZOLTAMeeting.exe", newUpdater_);
+        ReleaseRecipe recipe;
+        recipe.version = version;
+        Publish(recipe);
+        StartMirrors(2);
+
+        const DriverReport first = Update(VersionParameters(version));
+        EXPECT_GT(first.result, 14);
+        EXPECT_TRUE(app_.Journal().empty());
+        const std::string second = WinePath(app_.Path("UpdateVer")) + "\\ZOLTAMeeting.exe";
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kDriverTimeoutSeconds);
+        while (std::chrono::steady_clock::now() < deadline) {
+            for (const auto& report : ReadReports(app_.RunReportDir())) {
+                if (report.second.module == second) {
+                    EXPECT_EQ(report.first, first.result) << "the first updater's result is the new one's id";
+                    return report.second;
+                }
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
+        ADD_FAILURE() << "the new updater did not finish";
+        return DriverReport();
+    }
+    void ExpectFinished(const DriverReport& second) {
+        EXPECT_EQ(second.result, 0);
+        EXPECT_EQ(app_.Read("ZOLTAMeeting.exe"), newUpdater_);
+        for (int i = 0; i < 5; ++i) ExpectInstalled(i, 2);
+        const std::vector<std::string> journal = app_.Journal();
+        ASSERT_EQ(journal.size(), 1u);
+        EXPECT_EQ(journal[0].compare(0, 20, "client.exe meetinfo "), 0);
+    }
+
+    std::string newUpdater_;
+};
+
+TEST_F(SelfUpdateE2e, BelowTwoFiveTheNewUpdaterGetsTheBareCommandStringWithDir) {
+    const DriverReport second = HandOver("2.4.9");
+    ASSERT_EQ(second.args.size(), 1u);
+    EXPECT_EQ(DecodedText(second.args[0]),
+              "-DIR=1\n" + LogCfgLine() +
+                  "-MEET=8801;x\n-PRODUCT=win32_net\n-SPVER=pc-2.4.9\n-UPURL=" + mirrors_.Urls() + "\n");
+    ExpectFinished(second);
+}
+
+TEST_F(SelfUpdateE2e, FromTwoFiveTheNewUpdaterGetsTheUpdateSwitch) {
+    const DriverReport second = HandOver("2.5.0");
+    ASSERT_EQ(second.args.size(), 2u);
+    EXPECT_EQ(second.args[0], "-do=update");
+    ASSERT_EQ(second.args[1].compare(0, 7, "-param="), 0);
+    EXPECT_EQ(DecodedText(second.args[1].substr(7)),
+              LogCfgLine() + "-MEET=8801;x\n-PRODUCT=win32_net\n-SPVER=pc-2.5.0\n-UPURL=" + mirrors_.Urls() + "\n");
+    ExpectFinished(second);
+}
+
+TEST_F(UpdateE2e, ServerRepliesGiveTheirCodes) {
+    WriteClient(3, 2);
+    ReleaseRecipe v2;
+    v2.version = "2.0.0.0";
+    Publish(v2);
+    StartMirrors(1);
+    ServerSet web;
+    ServerOptions webOptions;
+    webOptions.reportDir = reportStore_.path().string();
+    TestServer& server = web.Add(webOptions);
+    const std::string webParams = "-WEBSVR=127.0.0.1:" + std::to_string(web.Port(0)) +
+                                  "\n-MEET=8801;x\n-LOGCFG=x;127.0.0.1:12005:" + std::to_string(web.Port(0)) + "\n";
+    const std::string domain = Installation::CommandString("-DOMAIN=77\n");
+
+    struct Case {
+        std::string meetReply;
+        std::string versionReply;
+        int result;
+        std::string errorText;
+        size_t queries;
+        bool reported;
+    };
+    const std::vector<Case> cases = {
+        {"erro:2 meeting over", "", 13, "meeting over", 1, false},
+        {"erro:9 server busy", "", 7, "server busy", 1, true},
+        {Installation::CommandString("-MEET=1\n"), "", 7, "", 1, true},
+        {"qkmt:@@@@", "", 7, "", 1, true},
+        {domain, "-ERR=no such client\n", 7, "no such client", 2, true},
+        {domain, "-UPURL=" + mirrors_.Urls() + "\n", 4, "", 2, true},
+        {domain, "-SPVER=pc-2.0.0.0\n", 4, "", 2, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.meetReply + " / " + c.versionReply);
+        server.SetReply("getClientAccKey", QueryReply{200, c.meetReply});
+        server.SetReply("QueryClientVer", QueryReply{200, c.versionReply});
+        server.ClearRequests();
+        const size_t reportsBefore = CountFiles(reportStore_.path());
+        const DriverReport run = Update(webParams);
+        EXPECT_EQ(run.result, c.result);
+        EXPECT_EQ(run.errorText, c.errorText);
+        size_t queries = 0;
+        for (const RequestRecord& record : server.Requests())
+            queries += record.path.find("servlet/") != std::string::npos;
+        EXPECT_EQ(queries, c.queries);
+        EXPECT_EQ(CountFiles(reportStore_.path()), reportsBefore + (c.reported ? 1 : 0));
+        EXPECT_EQ(app_.InstalledFiles(), std::vector<std::string>{"ZOLTAMeeting.exe"});
+    }
+    EXPECT_TRUE(mirrors_.FileRequests().empty());
+
+    EXPECT_EQ(Update("-MEET=8801;x\n").result, 2);
+
+    // The domain, then the version and the mirrors.
+    server.SetReply("getClientAccKey", QueryReply{200, domain});
+    server.SetReply("QueryClientVer", QueryReply{200, "-SPVER=pc-2.0.0.0\n-UPURL=" + mirrors_.Urls() + "\n"});
+    server.ClearRequests();
+    ASSERT_EQ(Update(webParams).result, 0);
+    std::vector<RequestRecord> queries = server.Requests();
+    ASSERT_EQ(queries.size(), 2u);
+    const std::string sent = webParams.substr(webParams.find("-LOGCFG"));
+    const std::string withoutDomain =
+        sent + "-MEET=8801;x\n-PRODUCT=win32_net\n" + webParams.substr(0, webParams.find('\n') + 1);
+    EXPECT_EQ(queries[0].path, "/servlet/getClientAccKey");
+    EXPECT_EQ(DecodedText(queries[0].body), withoutDomain);
+    EXPECT_EQ(queries[1].path, "/servlet/QueryClientVer");
+    EXPECT_EQ(queries[1].body, "-DOMAIN=77\n" + withoutDomain);
+    for (int i = 0; i < 3; ++i) ExpectInstalled(i, 2);
+    ASSERT_EQ(app_.Journal().size(), 1u);
+    EXPECT_EQ(HandedOverParameters(app_.Journal()[0]), "-DOMAIN=77\n" + withoutDomain);
+
+    // Both values given: no query at all.
+    server.ClearRequests();
+    EXPECT_EQ(Update(webParams + "-SPVER=2.0.0.0\n-UPURL=" + mirrors_.Urls() + "\n").result, 0);
+    EXPECT_TRUE(server.Requests().empty());
+}
+
+TEST_F(UpdateE2e, CommandsRunInOrderWithTheirSwitches) {
+    WriteClient(6, 2);
+    ReleaseRecipe v2;
+    v2.version = "2.0.0.0";
+    v2.stopCmd = "\"%APPDIR%stop.exe\" v2";
+    v2.checkCmd = "\"%APPDIR%check.exe\" v2 exit=1";
+    v2.startCmd = "\"%APPDIR%client.exe\" v2";
+    Publish(v2);
+    StartMirrors(1);
+    ASSERT_EQ(Update(VersionParameters("2.0.0.0")).result, 0);
+    EXPECT_EQ(app_.Journal(), std::vector<std::string>{"client.exe v2"});
+
+    for (int i : {1, 2}) WriteFile(source_.path(), ClientFile(i), ContentBytes(i, 3, ClientFileSize(i)));
+    ReleaseRecipe v3;
+    v3.version = "3.0.0.0";
+    v3.stopCmd = "\"%APPDIR%stop.exe\" v3";
+    v3.checkCmd = "\"%APPDIR%check.exe\" v3";
+    v3.setupCmd = "\"%APPDIR%setup.exe\" v3 event=ZmE2eReady linger=20000 /WAIT_ZmE2eReady /ADMIN";
+    v3.startCmd = "\"%APPDIR%client.exe\" v3 idle linger=20000 /WAITIDLE /DOWHENEXIST";
+    Publish(v3);
+    ASSERT_EQ(Update(VersionParameters("3.0.0.0")).result, 0);
+    // Stop and check of the installed version, setup of the new one, then the
+    // start; the setup's event and the client's first wait for input let the
+    // update go on while both still ran.
+    EXPECT_EQ(app_.Journal(), (std::vector<std::string>{"client.exe v2", "stop.exe v2", "check.exe v2 exit=1",
+                                                        "setup.exe v3 event=ZmE2eReady linger=20000",
+                                                        "client.exe v3 idle linger=20000"}));
+    ExpectInstalled(1, 3);
+    EXPECT_TRUE(app_.WaitForJournalLine("setup.exe done", 120));
+    EXPECT_TRUE(app_.WaitForJournalLine("client.exe done", 120));
+}
+
+TEST_F(UpdateE2e, FailingCommandsAndALockedFileLeaveTheUpdateRepeatable) {
+    WriteClient(6, 2);
+    ReleaseRecipe v2;
+    v2.version = "2.0.0.0";
+    v2.checkCmd = "\"%APPDIR%check.exe\" exit=1";
+    Publish(v2);
+    StartMirrors(1);
+    ASSERT_EQ(Update(VersionParameters("2.0.0.0")).result, 0);
+
+    // A failing setup: 10, the files applied, the installed manifest still the old one.
+    for (int i : {1, 2}) WriteFile(source_.path(), ClientFile(i), ContentBytes(i, 3, ClientFileSize(i)));
+    ReleaseRecipe v3 = v2;
+    v3.version = "3.0.0.0";
+    v3.setupCmd = "\"%APPDIR%setup.exe\" exit=4";
+    Publish(v3);
+    EXPECT_EQ(Update(VersionParameters("3.0.0.0")).result, 10);
+    ExpectInstalled(1, 3);
+    EXPECT_EQ(app_.Read("UpdateInfo.ini"), Manifest("2.0.0.0"));
+    v3.setupCmd = "\"%APPDIR%setup.exe\" fixed";
+    Publish(v3);
+    EXPECT_EQ(Update(VersionParameters("3.0.0.0")).result, 0);
+    EXPECT_EQ(app_.Read("UpdateInfo.ini"), Manifest("3.0.0.0"));
+    EXPECT_EQ(app_.Journal().back(), "client.exe meetinfo |meetinfo=" + app_.Read("meetinfo"));
+
+    // A failing start: 11, and no "meetinfo" left behind.
+    ReleaseRecipe v4 = v3;
+    v4.version = "4.0.0.0";
+    v4.setupCmd.clear();
+    v4.startCmd = "\"%APPDIR%client.exe\" exit=3";
+    Publish(v4);
+    EXPECT_EQ(Update(VersionParameters("4.0.0.0")).result, 11);
+    EXPECT_FALSE(app_.Exists("meetinfo"));
+    EXPECT_EQ(app_.Read("UpdateInfo.ini"), Manifest("4.0.0.0"));
+
+    // A destination held open by another program: 12 after the copy retries.
+    for (int i : {0, 4}) WriteFile(source_.path(), ClientFile(i), ContentBytes(i, 5, ClientFileSize(i)));
+    ReleaseRecipe v5 = v4;
+    v5.version = "5.0.0.0";
+    v5.startCmd = kStartClient;
+    Publish(v5);
+    ScopedTempDir holderDir;
+    fs::copy_file(WindowsBin() / "e2e_program.exe", holderDir.path() / "holder.exe");
+    const pid_t holder = StartUnderWine(holderDir.path() / "holder.exe",
+                                        {"hold=" + WinePath(app_.Path(ClientFile(4))), "linger=45000"}, {});
+    const fs::path held = app_.Path(ClientFile(4) + ".held");
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (!fs::exists(held) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ASSERT_TRUE(fs::exists(held));
+    EXPECT_EQ(Update(VersionParameters("5.0.0.0")).result, 12);
+    ExpectInstalled(0, 5);
+    ExpectInstalled(4, 2);
+    EXPECT_EQ(app_.Read("UpdateInfo.ini"), Manifest("4.0.0.0"));
+    EXPECT_GE(WaitForWine(holder, 300), 0);
+    fs::remove(held);
+    EXPECT_EQ(Update(VersionParameters("5.0.0.0")).result, 0);
+    ExpectInstalled(4, 5);
+    EXPECT_EQ(app_.Read("UpdateInfo.ini"), Manifest("5.0.0.0"));
+}
+
+TEST_F(UpdateE2e, BadManifestsLeaveTheInstallationAsItWas) {
+    WriteClient(4, 2);
+    ReleaseRecipe v2;
+    v2.version = "2.0.0.0";
+    Publish(v2);
+    StartMirrors(1);
+    ASSERT_EQ(Update(VersionParameters("2.0.0.0")).result, 0);
+    std::map<std::string, std::string> before;
+    for (const std::string& name : app_.InstalledFiles()) before[name] = app_.Read(name);
+    auto installation = [this] {
+        std::map<std::string, std::string> now;
+        for (const std::string& name : app_.InstalledFiles()) now[name] = app_.Read(name);
+        return now;
+    };
+
+    WriteFile(releases_.path(), "UpdateInfo.ini.3.0.0.0",
+              "[VER]\r\nVer=3.0.0.0\r\n[MAIN]\r\nJob_1=dlfl;bin\\mod001.dll\r\n");
+    EXPECT_EQ(Update(VersionParameters("3.0.0.0")).result, 10);
+    EXPECT_EQ(installation(), before);
+
+    WriteFile(releases_.path(), "UpdateInfo.ini.3.0.0.1",
+              "[VER]\r\nVer=3.0.0.1\r\n[MAIN]\r\nJob_1=dlfl;..\\evil.dll;4;1500000000;;3.0.0.1/evil.dll;4;;;\r\n");
+    WriteFile(releases_.path(), "3.0.0.1/evil.dll", "evil");
+    mirrors_.ClearRequests();
+    EXPECT_EQ(Update(VersionParameters("3.0.0.1")).result, 10);
+    EXPECT_EQ(installation(), before);
+    EXPECT_EQ(DistinctPaths(mirrors_.FileRequests()), std::vector<std::string>{"/UpdateInfo.ini.3.0.0.1"});
+    EXPECT_FALSE(fs::exists(app_.Dir().parent_path() / "evil.dll"));
+    EXPECT_EQ(app_.Journal().size(), 1u);
+}
+
+}  // namespace
