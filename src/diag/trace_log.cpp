@@ -36,6 +36,8 @@ int GetLevel() { return TheTraceManager().GetLevel(); }
 
 void SetLevel(int level) { TheTraceManager().SetLevel(level); }
 
+uint32_t TraceWriterThreadId() { return TheTraceManager().WriterThreadId(); }
+
 #define ZM_DEFINE_LOG_WRAPPER(name, level, module)            \
     void name(const char* format, ...) {                      \
         va_list args;                                         \

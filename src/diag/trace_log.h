@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdarg>
+#include <cstdint>
 
 enum TraceLevel {
     TRACE_DBG = 0,
@@ -40,6 +41,10 @@ int ReadLogTail(char* buffer, int count);
 int ReadErrTail(char* buffer, int count, bool deleteAfter);
 int GetLevel();
 void SetLevel(int level);
+// The system's id of the log's writer thread; 0 while the log is closed. The
+// tail readers wait for that thread, so code that may run on it (a crash
+// handler) must not call them there.
+uint32_t TraceWriterThreadId();
 
 // The launcher's lines, module name "AgentMain".
 void AgentLogErr(const char* format, ...);

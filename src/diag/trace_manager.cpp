@@ -208,15 +208,17 @@ void CTraceManager::StopWriter() {
 }
 
 void CTraceManager::WriterLoop() {
+    writerThreadId_ = CurrentThreadId();
     SetCurrentThreadName("TraceLogWriter");
     for (;;) {
         {
             std::lock_guard<std::mutex> lock(queueLock_);
             batch_.swap(queue_);
         }
-        if (!batch_.empty() && WriteBatch(batch_)) return;
+        if (!batch_.empty() && WriteBatch(batch_)) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(kWriteIntervalMs));
     }
+    writerThreadId_ = 0;
 }
 
 bool CTraceManager::WriteBatch(std::vector<TraceEntry>& batch) {
@@ -314,6 +316,8 @@ void CTraceManager::SetLevel(int level) {
     std::lock_guard<std::mutex> lock(stateLock_);
     minLevel_ = level;
 }
+
+uint32_t CTraceManager::WriterThreadId() const { return writerThreadId_; }
 
 size_t CTraceManager::QueuedCount() {
     std::lock_guard<std::mutex> lock(queueLock_);

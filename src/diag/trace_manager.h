@@ -62,6 +62,11 @@ public:
     int GetLevel();
     void SetLevel(int level);
 
+    // The system's id of the running writer thread; 0 while none runs. A
+    // crash handler on that thread must not flush the log (it would wait for
+    // itself).
+    uint32_t WriterThreadId() const;
+
     // Entries waiting for the writer.
     size_t QueuedCount();
     // Entries discarded because the queue was full, since construction.
@@ -87,6 +92,8 @@ private:
     std::atomic<bool> open_{false};
     TraceConfig config_;
     std::thread writer_;
+    // Set by the writer thread itself for as long as it runs.
+    std::atomic<uint32_t> writerThreadId_{0};
 
     std::mutex queueLock_;
     std::vector<TraceEntry> queue_;

@@ -2,53 +2,27 @@
 
 #include <windows.h>
 
-#include "diag/trace_log.h"
-#include "launcher/app_instance.h"
-#include "launcher/cmd_param_deal.h"
-#include "launcher/command_string.h"
-#include "launcher/message_table.h"
-#include "launcher/term_table.h"
-#include "manifest/ini_profile.h"
-#include "util/code_page.h"
-#include "util/debug_output.h"
-#include "util/path_util.h"
-#include "../../res/resource.h"
+#include <commctrl.h>
+#include <objbase.h>
 
-namespace {
+#include "launcher/file_download_app.h"
 
-const int kMsgError = 6;
-const int kMsgInvalidParameters = 9;
+int RunUpdater(void* instance, const std::wstring& commandString) {
+    const bool comStarted = SUCCEEDED(CoInitialize(nullptr));
+    // Loads the window manager before any window exists.
+    DefWindowProcW(nullptr, 0, 0, 0);
+    INITCOMMONCONTROLSEX controls = {};
+    controls.dwSize = sizeof controls;
+    // The bar classes, and the progress bar the dialog shows.
+    controls.dwICC = ICC_BAR_CLASSES | ICC_PROGRESS_CLASS;
+    InitCommonControlsEx(&controls);
 
-void ShowError(int message) {
-    MessageBoxW(nullptr, GetMessageText(message), GetMessageText(kMsgError), MB_ICONERROR);
-}
-
-}  // namespace
-
-int RunUpdater(void* /*instance*/, const std::wstring& commandString) {
-    DownLogInf("---------- CFileDownloadApp running... (pid:%d, oem:%s)----------",
-               static_cast<int>(CurrentProcessId()), WideToAnsi(LoadResourceText(IDS_OEM_ID)).c_str());
-    const std::wstring appDir = GetAppDir();
-    SetCurrentDirectoryW(appDir.c_str());
-    if (commandString.empty()) {
-        DownLogInf("FileDownload null param!");
-        return -1;
+    CFileDownloadApp& app = FileDownloadApp();
+    int result = -1;
+    if (app.InitInstance(instance, commandString)) {
+        result = app.Run();
+        app.ExitInstance();
     }
-    std::wstring prefix;
-    std::wstring text;
-    if (!DecodeCmdLine(commandString, prefix, text)) {
-        ShowError(kMsgInvalidParameters);
-        return -1;
-    }
-    CCmdLineAnalyse& params = CmdLineParams();
-    params.SetPrefix(prefix);
-    params.Parse(text, L'\n', L'=');
-    params.Set(L"-PRODUCT", L"win32_net");
-    const std::wstring language = ReadProfileString(L"CFG", L"Language", L"zh_CN", 64, appDir + L"UserCfg.ini");
-    SelectMessageLanguage(language);
-    SelectTermLanguage(language);
-
-    // The progress dialog and the update worker are not part of this build yet.
-    DownLogWar("FileDownload: no update engine to run");
-    return -1;
+    if (comStarted) CoUninitialize();
+    return result;
 }

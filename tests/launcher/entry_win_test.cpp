@@ -9,6 +9,7 @@
 
 #include "child_process.h"
 #include "launcher/command_string.h"
+#include "running_program_win.h"
 #include "temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -29,6 +30,18 @@ protected:
 
     int Run(const std::wstring& args) {
         return RunAndWait((dir.path() / "ZOLTAMeeting.exe").wstring(), args, L"");
+    }
+
+    // Runs an update that cannot find a web server: the dialog shows the
+    // parameter error, which the test answers; returns the exit code.
+    int RunFailingUpdate(const std::wstring& exe, const std::wstring& params) {
+        // A log server that refuses at once, so the error report does not wait.
+        const std::wstring cmd = EncodeCmdLine(L"qkmt:", params + L"\n-LOGCFG=x;127.0.0.1:1:9");
+        RunningProgram updater(exe, cmd);
+        const MessageBoxSeen box = WaitForMessageBox(updater.id());
+        EXPECT_NE(box.window, nullptr);
+        if (box.window) CloseMessageBox(box);
+        return updater.Wait();
     }
 
     std::string Log() const { return ReadFileBytes(dir.path() / "log" / "QKMeeting.log"); }
@@ -90,10 +103,10 @@ TEST_F(LauncherExe, UndecodableCommandStringIsAnError) {
 }
 
 TEST_F(LauncherExe, CommandStringWithoutModuleTakesTheUpdaterPath) {
-    const std::wstring cmd = EncodeCmdLine(L"qkmt:", L"-MEETTYPE=PSTN");
-    EXPECT_EQ(Run(cmd), -1);
+    EXPECT_EQ(RunFailingUpdate((dir.path() / "ZOLTAMeeting.exe").wstring(), L"-MEETTYPE=PSTN"), 2);
     EXPECT_NE(Log().find("do update!"), std::string::npos) << Log();
     EXPECT_NE(Log().find("CFileDownloadApp running..."), std::string::npos);
+    EXPECT_NE(Log().find("no WEBSVR param!"), std::string::npos);
 }
 
 TEST_F(LauncherExe, EmptyUpdateParamIsRefused) {
@@ -119,9 +132,8 @@ TEST_F(LauncherExe, RunningFromUpdateVerUsesTheParentAsAppDir) {
     fs::create_directories(dir.path() / "UpdateVer");
     fs::copy_file(dir.path() / "ZOLTAMeeting.exe", dir.path() / "UpdateVer" / "ZOLTAMeeting.exe");
     AddModule(L"test_client.dll", L"QKNetMeeting.dll");
-    const std::wstring cmd = EncodeCmdLine(L"qkmt:", L"-MEETTYPE=MAIN");
-    int rc = RunAndWait((dir.path() / "UpdateVer" / "ZOLTAMeeting.exe").wstring(), cmd, L"");
-    EXPECT_EQ(rc, -1);  // the updater runs, not the module
+    // The updater runs, not the module.
+    EXPECT_EQ(RunFailingUpdate((dir.path() / "UpdateVer" / "ZOLTAMeeting.exe").wstring(), L"-MEETTYPE=MAIN"), 2);
     EXPECT_TRUE(Record().empty());
     EXPECT_NE(Log().find("do update!"), std::string::npos);
     EXPECT_FALSE(fs::exists(dir.path() / "UpdateVer" / "log"));

@@ -1,0 +1,188 @@
+#include "launcher/file_download_app.h"
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include <cstdint>
+#include <cstring>
+
+#include "diag/trace_log.h"
+#include "launcher/app_instance.h"
+#include "launcher/cmd_param_deal.h"
+#include "launcher/command_string.h"
+#include "launcher/file_download_app_dump.h"
+#include "launcher/message_table.h"
+#include "launcher/term_table.h"
+#include "ui/main_dlg.h"
+#include "manifest/ini_profile.h"
+#include "util/code_page.h"
+#include "util/debug_output.h"
+#include "util/path_util.h"
+#include "util/text_util.h"
+#include "../../res/resource.h"
+
+namespace {
+
+const int kMsgError = 6;
+const int kMsgInvalidParameters = 9;
+const int kMsgLocalOperationAbnormal = 14;
+const WORD kWinsockVersion = 0x0202;
+
+// The id of the working updater: the block's first 32-bit word.
+uint32_t StoredProcessId(const ShareMem& memory) {
+    uint32_t id = 0;
+    std::memcpy(&id, memory.Data(), sizeof id);
+    return id;
+}
+
+void StoreProcessId(ShareMem& memory, uint32_t id) { std::memcpy(memory.Data(), &id, sizeof id); }
+
+std::wstring FileNameOf(const std::wstring& path) {
+    std::wstring name;
+    SplitModulePath(path, nullptr, &name);
+    return name;
+}
+
+// The full path of the process's executable; empty when it cannot be told.
+std::wstring ProcessImagePath(HANDLE process) {
+    wchar_t path[MAX_PATH * 2];
+    DWORD length = MAX_PATH * 2;
+    if (!QueryFullProcessImageNameW(process, 0, path, &length)) return std::wstring();
+    return std::wstring(path, length);
+}
+
+void ShowError(int message) {
+    MessageBoxW(nullptr, GetMessageText(message), GetMessageText(kMsgError), MB_ICONERROR);
+}
+
+}  // namespace
+
+bool CFileDownloadApp::InitInstance(void* instance, const std::wstring& commandString) {
+    DownLogInf("---------- CFileDownloadApp running... (pid:%d, oem:%s)----------",
+               static_cast<int>(CurrentProcessId()), WideToAnsi(LoadResourceText(IDS_OEM_ID)).c_str());
+    instance_ = instance;
+    appDir_ = GetAppDir();
+    SetCurrentDirectoryW(appDir_.c_str());
+    if (commandString.empty()) {
+        DownLogInf("FileDownload null param!");
+        return false;
+    }
+    commandString_ = commandString;
+    if (!StopOther()) {
+        DownLogWar("FileDownload stop other failed!");
+        return false;
+    }
+    InstallCrashHandler(this);
+
+    int error = 0;
+    std::wstring prefix;
+    std::wstring text;
+    if (DecodeCmdLine(commandString, prefix, text)) {
+        CCmdLineAnalyse& params = CmdLineParams();
+        params.SetPrefix(prefix);
+        params.Parse(text, L'\n', L'=');
+        params.Set(L"-PRODUCT", L"win32_net");
+        const std::wstring language = ReadProfileString(L"CFG", L"Language", L"zh_CN", 64, appDir_ + L"UserCfg.ini");
+        SelectMessageLanguage(language);
+        SelectTermLanguage(language);
+    } else {
+        error = kMsgInvalidParameters;
+    }
+    if (error == 0) {
+        WSADATA data;
+        const int result = WSAStartup(kWinsockVersion, &data);
+        if (result != 0) {
+            DownLogErr("WSAStartup failed! errCode:%d", result);
+            error = kMsgLocalOperationAbnormal;
+        }
+    }
+    if (error != 0) {
+        ShowError(error);
+        return false;
+    }
+    return true;
+}
+
+int CFileDownloadApp::Run() {
+    // The dialog runs the update and ends the process with its result; it
+    // returns only when it cannot be shown.
+    return RunMainDialog(Instance(), [this] { ExitInstance(); });
+}
+
+void CFileDownloadApp::ExitInstance() {
+    ShareMem memory;
+    const int error = memory.Open(kShareMemName, kShareMemSize);
+    if (error != 0) {
+        DownLogErr("Open sharemem2 failed! errCode:%d", error);
+        return;
+    }
+    ShareMemLock lock(memory);
+    if (lock.error() != 0) {
+        DownLogErr("Wait sharemem2 failed! errCode:%d", lock.error());
+        return;
+    }
+    if (StoredProcessId(memory) == CurrentProcessId()) StoreProcessId(memory, 0);
+}
+
+bool CFileDownloadApp::StopOther() {
+    int error = shareMem_.Open(kShareMemName, kShareMemSize);
+    if (error != 0) {
+        DownLogErr("CFileDownloadApp: Open FILEDOWNLOAD_SHAREMEM_NAME failed! errCode:%d", error);
+        return false;
+    }
+    ShareMemLock lock(shareMem_);
+    if (lock.error() != 0) {
+        DownLogErr("CFileDownloadApp: Wait FILEDOWNLOAD_SHAREMEM_NAME failed! errCode:%d", lock.error());
+        return false;
+    }
+    const uint32_t self = CurrentProcessId();
+    const uint32_t previous = StoredProcessId(shareMem_);
+    // Our own id is left from an earlier process that had it and never
+    // unregistered: there is nobody to stop.
+    if (previous != 0 && previous != self && !EndPreviousUpdater(previous)) return false;
+    StoreProcessId(shareMem_, self);
+    return true;
+}
+
+bool CFileDownloadApp::EndPreviousUpdater(unsigned processId) {
+    DownLogDbg("CFileDownloadApp: kill pre-FileUpdate pid:%d", static_cast<int>(processId));
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    if (!process) {
+        DownLogErr("CFileDownloadApp: Open pre-FileUpdate failed! errCode:%d", static_cast<int>(GetLastError()));
+        return true;
+    }
+    // The system reuses the ids of ended processes: an id that now belongs
+    // to another program is stale, and that program must live.
+    const std::wstring image = ProcessImagePath(process);
+    if (!EqualsIgnoringCase(FileNameOf(image), FileNameOf(GetModulePath()))) {
+        DownLogWar("CFileDownloadApp: pre-FileUpdate pid:%d is not an updater (%s), id replaced",
+                   static_cast<int>(processId), WideToAnsi(image).c_str());
+        CloseHandle(process);
+        return true;
+    }
+    bool ended = true;
+    if (WaitForSingleObject(process, kPreviousUpdaterGraceMs) == WAIT_TIMEOUT &&
+        !TerminateProcess(process, CurrentProcessId())) {
+        DownLogErr("CFileDownloadApp: Terminate preFileUpdate failed! errCode:%d", static_cast<int>(GetLastError()));
+        ended = false;
+    }
+    CloseHandle(process);
+    return ended;
+}
+
+void CFileDownloadApp::GetDumpFilePath(std::wstring& path) {
+    path = DumpFilePathOf(appDir_);
+    const std::string ansi = WideToAnsi(path);
+    DownLogErr("app dumped to: %s", ansi.c_str());
+    DebugOutput(ansi.c_str());
+}
+
+void CFileDownloadApp::GetDumpComment(std::wstring& text) {
+    const bool onLogWriter = TraceWriterThreadId() == CurrentThreadId();
+    text = FormatDumpComment(CollectDumpCommentValues(appDir_, GetModulePath(), !onLogWriter));
+}
+
+CFileDownloadApp& FileDownloadApp() {
+    static CFileDownloadApp app;
+    return app;
+}
