@@ -212,19 +212,21 @@ cut)
     expect_server_bytes 1 some
     ;;
 dies)
-    # The third mirror's process is killed once it has answered three
-    # requests, in the middle of the file.
-    random_file "$work/root$big" $((6 * 1024 * 1024))
+    # The third mirror's process is killed a second after it took its first
+    # request, in the middle of the file (about 5 s at the three rates),
+    # whether it leads the file or serves pieces of it.
+    random_file "$work/root$big" $((16 * 1024 * 1024))
     start_server a --rate $((1024 * 1024)); p0=$port
     start_server b --rate $((1024 * 1024)); p1=$port
     start_server dying --rate $((1024 * 1024)) --record "$work/dying.rec"; p2=$port
     dying_pid=${pids[-1]}
     download_start "127.0.0.1:$p0;127.0.0.1:$p1;127.0.0.1:$p2" "$big"
     for _ in $(seq 1200); do
-        [ "$(wc -l <"$work/dying.rec" 2>/dev/null || echo 0)" -ge 3 ] && break
+        [ -s "$work/dying.rec" ] && break
         kill -0 "$download_pid" 2>/dev/null || break
         sleep 0.05
     done
+    sleep 1
     kill -0 "$download_pid" 2>/dev/null || fail "the download ended before the mirror died"
     kill -9 "$dying_pid"
     wait "$download_pid" || fail "zmdownload exited with $?"
