@@ -286,8 +286,18 @@ void PublishRelease(const fs::path& sourceDir, const fs::path& outputDir, const 
 void WriteFile(const fs::path& dir, const std::string& relative, const std::string& bytes) {
     const fs::path target = dir / relative;
     fs::create_directories(target.parent_path());
-    std::ofstream out(target, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::error_code error;
+    const fs::file_time_type before = fs::last_write_time(target, error);
+    const bool existed = !error;
+    {
+        std::ofstream out(target, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+    // A file rewritten for a later release must not keep its second: the
+    // updater takes equal size and time for an unchanged file.
+    if (existed && fs::last_write_time(target) < before + std::chrono::seconds(2)) {
+        fs::last_write_time(target, before + std::chrono::seconds(2));
+    }
 }
 
 std::string ContentBytes(int index, int version, size_t size) {
