@@ -81,3 +81,10 @@ const wchar_t* GetMessageText(int number) {
     if (number < 0 || number >= kMessageCount) number = kUnknownErrorMessage;
     return kMessages[number][g_language];
 }
+
+std::wstring GetMessageTextWith(int number, const std::wstring& argument) {
+    std::wstring text = GetMessageText(number);
+    const size_t at = text.find(L"%s");
+    if (at != std::wstring::npos) text.replace(at, 2, argument);
+    return text;
+}

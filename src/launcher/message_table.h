@@ -19,3 +19,5 @@ void SelectMessageLanguage(const std::wstring& name);
 // 0 to kMessageCount - 1 give message kUnknownErrorMessage. Texts with "%s"
 // expect one product or component name. The text is static; never null.
 const wchar_t* GetMessageText(int number);
+// Returns the text of a message with its "%s" replaced by argument.
+std::wstring GetMessageTextWith(int number, const std::wstring& argument);

@@ -55,14 +55,6 @@ int MessageOfResult(int code) {
     }
 }
 
-// A message text with its "%s" replaced by argument.
-std::wstring MessageWith(int number, const std::wstring& argument) {
-    std::wstring text = GetMessageText(number);
-    const size_t at = text.find(L"%s");
-    if (at != std::wstring::npos) text.replace(at, 2, argument);
-    return text;
-}
-
 std::wstring MeetingTerm() { return GetTerm(L"MEETING"); }
 
 bool SystemFreeSpace(const std::wstring& drive, unsigned long long& freeBytes) {
@@ -197,7 +189,7 @@ void CMainDlg::OnInitDialog() {
     CentreOverOwner();
     RoundTopCorners(window);
     SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    SetWindowTextW(window, MessageWith(kMsgPreparing, MeetingTerm()).c_str());
+    SetWindowTextW(window, GetMessageTextWith(kMsgPreparing, MeetingTerm()).c_str());
 
     bigIcon_ = static_cast<HICON>(
         LoadImageW(instance_, MAKEINTRESOURCEW(IDI_PRODUCT), IMAGE_ICON, kIconSize, kIconSize, LR_DEFAULTCOLOR));
@@ -209,7 +201,7 @@ void CMainDlg::OnInitDialog() {
     SendDlgItemMessageW(window, IDC_PROGRESS, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
     SendDlgItemMessageW(window, IDC_PROGRESS, PBM_SETPOS, 0, 0);
 
-    status_ = MessageWith(kMsgQuerying, MeetingTerm());
+    status_ = GetMessageTextWith(kMsgQuerying, MeetingTerm());
     RefreshStatus();
 
     SetTimer(window, TIMER_START, kStartDelayMs, nullptr);
@@ -310,7 +302,7 @@ void CMainDlg::CheckDiskSpace() {
     const std::wstring drive = path.substr(0, 2);
     unsigned long long freeBytes = 0;
     if (!hooks_.freeSpace(drive, freeBytes) || freeBytes >= kLowDiskSpace) return;
-    MessageBoxW(Handle(), MessageWith(kMsgLowDiskSpace, drive).c_str(), GetMessageText(kMsgWarning),
+    MessageBoxW(Handle(), GetMessageTextWith(kMsgLowDiskSpace, drive).c_str(), GetMessageText(kMsgWarning),
                 MB_OK | MB_ICONWARNING);
 }
 
@@ -337,7 +329,7 @@ void CMainDlg::OnFinished(int code) {
 
 std::wstring CMainDlg::ErrorMessageOf(int code) {
     const int message = MessageOfResult(code);
-    if (message == kMsgMeetingEnded) return MessageWith(message, MeetingTerm());
+    if (message == kMsgMeetingEnded) return GetMessageTextWith(message, MeetingTerm());
     if (message == kMsgServerError) {
         std::lock_guard<std::mutex> lock(errorTextLock_);
         if (!errorText_.empty()) return errorText_;

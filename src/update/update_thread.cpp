@@ -30,14 +30,6 @@ const wchar_t kDefaultVersion[] = L"0.0.0";
 const int kVersionChars = 32;
 const int kJobStringChars = 32;
 
-// The message text with its "%s" replaced by argument.
-std::wstring WithArgument(const wchar_t* text, const std::wstring& argument) {
-    std::wstring result = text;
-    const size_t at = result.find(L"%s");
-    if (at != std::wstring::npos) result.replace(at, 2, argument);
-    return result;
-}
-
 std::wstring AppDirOfModule(const std::wstring& modulePath) {
     std::wstring directory;
     SplitModulePath(modulePath, &directory, nullptr);
@@ -78,10 +70,10 @@ void CUpdateThread::SetHandle(CUpdateHandle* handle) { handle_ = handle; }
 void CUpdateThread::Run() {
     SetThreadName("CUpdateThread");
     SetPercentRange(0, 5);
-    NotifyStatusText(WithArgument(GetMessageText(kMsgQuerying), GetTerm(L"MEETING")));
+    NotifyStatusText(GetMessageTextWith(kMsgQuerying, GetTerm(L"MEETING")));
     int code = QueryClientVersion();
     if (code == URC_NO_ERR) {
-        NotifyStatusText(WithArgument(GetMessageText(kMsgUpdating), GetMessageText(kMsgMainComponents)));
+        NotifyStatusText(GetMessageTextWith(kMsgUpdating, GetMessageText(kMsgMainComponents)));
         code = UpdateFiles();
         if (code == URC_NO_ERR) code = StartMain();
     }
@@ -128,7 +120,7 @@ int CUpdateThread::UpdateFiles() {
 
     const std::wstring mainSection = mainUpdateInfo_.GetMainSection();
     const std::wstring jobString = mainUpdateInfo_.GetString(mainSection, L"JobString", L"", kJobStringChars);
-    NotifyStatusText(WithArgument(GetMessageText(kMsgUpdating), GetMessageText(ParseLeadingInt(jobString))));
+    NotifyStatusText(GetMessageTextWith(kMsgUpdating, GetMessageText(ParseLeadingInt(jobString))));
 
     const bool versionsEqual = destNumber == ParseVersionNumber(mainDirVersion_);
     const std::wstring noUpdateFiles = ReadNoUpdateFiles(testCfgPath_);

@@ -27,6 +27,8 @@ TEST(MessageTable, EnglishTexts) {
     EXPECT_STREQ(GetMessageText(7),
                  L"Close this window will cause the program not work correctly. \n\nYou sure you want to close?");
     EXPECT_STREQ(GetMessageText(22), L"The %s does not exist or has been ended!");
+    EXPECT_EQ(GetMessageTextWith(22, L"Meeting"), L"The Meeting does not exist or has been ended!");
+    EXPECT_EQ(GetMessageTextWith(7, L"x"), GetMessageText(7));
 }
 
 TEST(MessageTable, ChineseTextsAndUnknownNumbers) {
