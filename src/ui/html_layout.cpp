@@ -1,6 +1,7 @@
 #include "ui/html_layout.h"
 
 #include <algorithm>
+#include <climits>
 
 #include "ui/html_markup.h"
 
@@ -70,10 +71,17 @@ int VerticalAlign(const std::wstring& value) {
 }
 
 // Offset of an item of size within space for an alignment.
-int AlignOffset(int alignment, int space, int size) {
+long long AlignOffset(int alignment, long long space, long long size) {
     if (alignment == kAlignNear) return 0;
     if (alignment == kAlignCentre) return (space - size) / 2;
     return space - size;
+}
+
+// The start of an item of size at a place that long text or many tall lines
+// may carry past what an int holds: such an item lies far outside any
+// rectangle, and stops at the limit with its size kept.
+int PlaceWithin(long long start, int size) {
+    return static_cast<int>(std::max<long long>(INT_MIN, std::min<long long>(start, INT_MAX - size)));
 }
 
 // Splits text into pieces after which a line may break: a word with the
@@ -156,16 +164,18 @@ public:
 
     std::vector<SHtmlRun> Finish() {
         EndLine(false);
-        int total = 0;
+        long long total = 0;
         for (const SLine& line : lines_) total += line.height;
-        int y = rect_.top + AlignOffset(alignV_, rect_.Height(), total);
+        long long y = rect_.top + AlignOffset(alignV_, rect_.Height(), total);
         std::vector<SHtmlRun> runs;
         for (SLine& line : lines_) {
-            const int x = rect_.left + AlignOffset(line.alignH, rect_.Width(), line.width);
+            const long long x = rect_.left + AlignOffset(line.alignH, rect_.Width(), line.width);
             for (SHtmlRun& run : line.runs) {
+                const int width = run.rect.Width();
                 const int height = run.rect.Height();
-                const int top = y + AlignOffset(line.alignL, line.height, height);
-                run.rect = SLayerRect{x + run.rect.left, top, x + run.rect.right, top + height};
+                const int left = PlaceWithin(x + run.rect.left, width);
+                const int top = PlaceWithin(y + AlignOffset(line.alignL, line.height, height), height);
+                run.rect = SLayerRect{left, top, left + width, top + height};
                 runs.push_back(std::move(run));
             }
             y += line.height;
@@ -209,8 +219,11 @@ private:
         bool percent;
         const std::wstring* size = FindHtmlAttribute(token, L"size");
         if (!size || !ParseInteger(*size, true, value, percent)) return;
-        if (percent) value = static_cast<int>(static_cast<long long>(rect_.Width()) * value / 100);
-        x_ = std::max(x_ + value, 0);
+        const long long advance = percent ? static_cast<long long>(rect_.Width()) * value / 100 : value;
+        // A spacer moves at most to the end of the line, or stays where text
+        // already went past it.
+        const long long end = std::max(rect_.Width(), x_);
+        x_ = static_cast<int>(std::max(0LL, std::min(x_ + advance, end)));
         joinable_ = false;
     }
 
@@ -238,7 +251,9 @@ private:
             const std::wstring word = WithoutTrailingSpaces(rest);
             int width, height;
             measure_.Measure(font_, word, width, height);
-            if (width <= rect_.Width()) break;
+            // A rectangle narrower than nothing (right left of left) fits no
+            // width at all: stop when no character is left to place.
+            if (word.empty() || width <= rect_.Width()) break;
             size_t count = 1;
             int fitWidth, fitHeight;
             measure_.Measure(font_, word.substr(0, 1), fitWidth, fitHeight);
@@ -308,8 +323,12 @@ private:
             int width;
             measure_.Measure(font_, std::wstring(), width, tallest);
         }
-        for (const SHtmlRun& run : line_.runs) tallest = std::max(tallest, run.rect.Height());
+        // A spacer that moved back may leave text further right than the end.
         line_.width = x_;
+        for (const SHtmlRun& run : line_.runs) {
+            tallest = std::max(tallest, run.rect.Height());
+            line_.width = std::max(line_.width, run.rect.right);
+        }
         line_.height = lineHeight_ > 0 ? lineHeight_ : tallest;
         line_.alignH = alignH_;
         line_.alignL = alignL_;

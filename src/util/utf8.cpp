@@ -33,6 +33,10 @@ std::u32string DecodeUtf8(const std::string& text) {
             if ((cb >> 6) != 2) { ok = false; break; }
             c = (c << 6) | (cb & 0x3F);
         }
+        // Longer forms than needed (a second spelling of ASCII among them),
+        // surrogates and values past U+10FFFF are invalid as well.
+        static const char32_t kLeast[] = {0, 0x80, 0x800, 0x10000};
+        if (ok && (c < kLeast[extra] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))) ok = false;
         if (!ok) {
             out += U'\uFFFD';
             ++i;

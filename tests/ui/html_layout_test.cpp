@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -220,4 +221,45 @@ TEST(HtmlLayout, TrailingSpacesTakeNoRoom) {
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_EQ(runs[0].text, L"ab");
     EXPECT_EQ(runs[0].rect, R(390, 20, 410, 36));
+}
+
+TEST(HtmlLayout, RectangleNarrowerThanNothingTakesOneCharacterPerLine) {
+    // Right left of left: as in a dialog narrower than the caption's margins.
+    const std::vector<SHtmlRun> runs = Layout(L"\u51C6\u5907 ab  ", -50);
+    ASSERT_EQ(Texts(runs), (std::vector<std::wstring>{L"\u51C6", L"\u5907", L"a", L"b"}));
+    EXPECT_EQ(runs[0].rect, R(10, 20, 20, 36));
+    EXPECT_EQ(runs[3].rect, R(10, 68, 20, 84));
+    EXPECT_TRUE(Layout(L"   ", -50).empty());
+}
+
+TEST(HtmlLayout, SpacerMovesAtMostToTheEndOfTheLine) {
+    // The spacer fills the rest of the line instead of pushing the
+    // right-aligned text out of the rectangle.
+    std::vector<SHtmlRun> runs = Layout(L"<align typeh=right>ab<spacer size=1000>");
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].rect, R(10, 20, 30, 36));
+    // However many, spacers leave the next text at the start of a line.
+    std::wstring markup;
+    for (int i = 0; i < 1000; ++i) markup += L"<spacer size=999999%>";
+    runs = Layout(markup + L"a");
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].rect, R(10, 20, 20, 36));
+    // A spacer that moves back leaves the line as wide as its text.
+    runs = Layout(L"<align typeh=right>abcd<spacer size=-100>x");
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].rect, R(370, 20, 410, 36));
+    EXPECT_EQ(runs[1].rect, R(370, 20, 380, 36));
+}
+
+TEST(HtmlLayout, LinesPastTheRangeOfCoordinatesStopAtItsLimit) {
+    // 2200 lines of 999999 pixels, one character each: far more than an int holds.
+    const std::vector<SHtmlRun> runs = Layout(L"<lhi size=999999>" + std::wstring(2200, L'x'), 5);
+    ASSERT_EQ(runs.size(), 2200u);
+    EXPECT_EQ(runs[0].rect, R(10, 20 + 999999 - 16, 20, 20 + 999999));
+    EXPECT_EQ(runs[1].rect.top, runs[0].rect.top + 999999);
+    for (size_t i = 1; i < runs.size(); ++i) {
+        ASSERT_GE(runs[i].rect.top, runs[i - 1].rect.top) << i;
+        ASSERT_EQ(runs[i].rect.Height(), 16) << i;
+    }
+    EXPECT_EQ(runs.back().rect.bottom, INT_MAX);
 }

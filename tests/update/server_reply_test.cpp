@@ -4,6 +4,7 @@
 
 #include "launcher/command_string.h"
 #include "update/server_reply.h"
+#include "util/code_page.h"
 
 TEST(MeetingReply, ErrorFormWithNumberAndMessage) {
     int number = -1;
@@ -77,4 +78,16 @@ TEST(VersionReply, LinesSplitAtTheirFirstEquals) {
     ASSERT_TRUE(values.Get(L"-X", value));
     EXPECT_EQ(value, L"1=2");
     EXPECT_FALSE(values.Has(L"-ERR"));
+}
+
+TEST(VersionReply, KeysAreSpelledOnlyByTheirOwnBytes) {
+    // Longer byte forms of 'S', '-' and '=' than UTF-8 allows: in no code
+    // page do they read as those characters.
+    CmdParamDeal values;
+    ParseVersionReply(AnsiToWide("-\xC1\x93PVER=pc-9.9.9.9\n\xC0\xAD" "ERR\xC0\xBDx\n-UPURL=a;b\n"), values);
+    EXPECT_FALSE(values.Has(L"-SPVER"));
+    EXPECT_FALSE(values.Has(L"-ERR"));
+    std::wstring value;
+    ASSERT_TRUE(values.Get(L"-UPURL", value));
+    EXPECT_EQ(value, L"a;b");
 }
