@@ -52,9 +52,12 @@ int DecodeNetFile(int fileId, const std::wstring& source, const std::wstring& de
     if (entry.time != 0 && !SetFileTimes(destination, entry.time)) {
         DownLogWar("Set LocalFile MTime failed! fileid:%d, file:%s", fileId, destinationText.c_str());
     }
+    // A file that fails its check is removed: it has the entry's size and
+    // time, so a later run would take it for a sound staged file and install it.
     std::wstring value;
     if (!entry.ComputeCheckValue(destination, value)) {
         DownLogErr("Calculate CheckValue failed! fileid:%d, file:%s", fileId, destinationText.c_str());
+        DeleteFileRetry(destination, false);
         return 0;
     }
     const int32_t size = static_cast<int32_t>(GetFileSizeByName(destination));
@@ -65,6 +68,7 @@ int DecodeNetFile(int fileId, const std::wstring& source, const std::wstring& de
                    "file:%s",
                    code, size, valueText.c_str(), entry.size, WideToAnsi(entry.checkValue).c_str(), fileId,
                    destinationText.c_str());
+        DeleteFileRetry(destination, false);
         return 0;
     }
     DownLogInf("download check success! fileid:%d, size:%d, checkValue=%s,  file:%s", fileId, size, valueText.c_str(),
