@@ -6,6 +6,7 @@
 #include "launcher/cmd_param_deal.h"
 #include "launcher/command_string.h"
 #include "manifest/install_name.h"
+#include "update/local_file.h"
 #include "update/update_result.h"
 #include "update/update_thread.h"
 #include "util/code_page.h"
@@ -137,26 +138,31 @@ int CUpdateThread::LocalVerUpdate() {
         }
     }
 
+    // The installed update-info file marks the update as done: a run that
+    // ends before it is replaced repeats the update, one that ends after it
+    // finds nothing to do. So the older copy of the updater is refreshed
+    // first, from the program the new file names, or it could stay old.
+    int error = 0;
+    const std::wstring oldUpdater = appDir_ + kOldUpdaterName;
+    if (FileExists(oldUpdater)) {
+        DownLogInf("Update old updatefile...");
+        const std::wstring updater = appDir_ + UpdateProgramName(newUpdateInfo_);
+        if (!CopyFileWhole(updater, oldUpdater, error)) {
+            DownLogErr("Update old updatefile failed! (errCode:%d, cmd:'%s'-->'%s')", error,
+                       WideToAnsi(updater).c_str(), WideToAnsi(oldUpdater).c_str());
+        }
+    }
+
     DownLogInf("Update finger file...");
     const std::wstring newInfo = newUpdateInfo_.GetFile();
     const std::wstring mainInfo = mainUpdateInfo_.GetFile();
-    if (!CopyFileRetry(newInfo, mainInfo, false)) {
-        DownLogErr("Update finger file failed! (errCode:%d, cmd:'%s'-->'%s')", LastSystemError(),
+    if (!CopyFileWhole(newInfo, mainInfo, error)) {
+        DownLogErr("Update finger file failed! (errCode:%d, cmd:'%s'-->'%s')", error,
                    WideToAnsi(newInfo).c_str(), WideToAnsi(mainInfo).c_str());
         return URC_LOCAL_FILE_COPY_ERR;
     }
     // The start command comes from the installed update-info file.
     ReloadMainUpdateInfo();
-
-    const std::wstring oldUpdater = appDir_ + kOldUpdaterName;
-    if (FileExists(oldUpdater)) {
-        DownLogInf("Update old updatefile...");
-        const std::wstring updater = appDir_ + UpdateProgramName(mainUpdateInfo_);
-        if (!CopyFileRetry(updater, oldUpdater, false)) {
-            DownLogErr("Update old updatefile failed! (errCode:%d, cmd:'%s'-->'%s')", LastSystemError(),
-                       WideToAnsi(updater).c_str(), WideToAnsi(oldUpdater).c_str());
-        }
-    }
     if (!EmptyDirectory(updateVerDir_)) {
         DownLogWar("ClearupFolder failed! (file:'%s')", WideToAnsi(updateVerDir_).c_str());
     }
