@@ -40,6 +40,11 @@ std::wstring WideWinePath(const fs::path& path);
 // not be started.
 pid_t StartUnderWine(const fs::path& program, const std::vector<std::string>& args,
                      const std::map<std::string, std::string>& environment);
+// True while a process whose command line names a path inside dir runs.
+bool AnyProcessIn(const fs::path& dir);
+// Kills, as a power cut would, every process whose command line names a path
+// inside dir, in its native or its Wine form; returns how many there were.
+int KillProcessesIn(const fs::path& dir);
 // Waits for a process started by StartUnderWine; returns its exit status (the
 // low 8 bits of the Windows exit code), or -1 when it did not end within
 // timeoutSeconds (it is then killed).
@@ -107,9 +112,27 @@ public:
     // Waits until the journal holds a line equal to line, up to timeoutSeconds.
     bool WaitForJournalLine(const std::string& line, int timeoutSeconds) const;
 
-    // Runs the installed updater with the arguments and waits for it; returns
-    // its report (result -100 when none was written).
-    DriverReport RunUpdater(const std::vector<std::string>& args);
+    // Starts the installed updater with the arguments under Wine; returns the
+    // Wine process.
+    pid_t StartUpdater(const std::vector<std::string>& args);
+    // Waits for the updater started as wine; returns its report (result -100
+    // when none was written).
+    DriverReport WaitForUpdater(pid_t wine);
+    // WaitForUpdater, followed through a hand-off: the report of the updater
+    // that finished the update.
+    DriverReport WaitToEnd(pid_t wine);
+    // Runs the installed updater with the arguments and waits for it.
+    DriverReport RunUpdater(const std::vector<std::string>& args) { return WaitForUpdater(StartUpdater(args)); }
+    // The report of the updater that the latest run handed over to (process
+    // id newPid, running from UpdateVer\), once it has finished.
+    DriverReport WaitForHandedOver(int newPid);
+    // RunUpdater, followed through a hand-off.
+    DriverReport RunToEnd(const std::vector<std::string>& args) { return WaitToEnd(StartUpdater(args)); }
+    // Makes this installation a copy of other's: every file, with its time
+    // (the updater takes equal size and time for an unchanged file).
+    void CopyFrom(const Installation& other);
+    // The installed files with their bytes (as InstalledFiles lists them).
+    std::map<std::string, std::string> Contents() const;
     // The command string "qkmt:" + Base64 of the parameter lines.
     static std::string CommandString(const std::string& parameterLines);
     // Makes an empty report folder for the next run of the updater (and the

@@ -1,18 +1,23 @@
 #include "e2e_support.h"
 
+#include <dirent.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <thread>
 
 #include "launcher/command_string.h"
 #include "publish/release_builder.h"
+#include "update/update_result.h"
 #include "util/code_page.h"
 #include "util/path_separators.h"
 
@@ -79,6 +84,70 @@ pid_t StartUnderWine(const fs::path& program, const std::vector<std::string>& ar
         _exit(127);
     }
     return child;
+}
+
+namespace {
+
+// A process's command line, NULs as spaces; empty when it has gone.
+std::string CommandLineOf(const char* pid) {
+    std::string text;
+    FILE* file = std::fopen(("/proc/" + std::string(pid) + "/cmdline").c_str(), "rb");
+    if (file == nullptr) return text;
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
+    std::fclose(file);
+    std::replace(text.begin(), text.end(), '\0', ' ');
+    return text;
+}
+
+// The processes whose command line names a path inside dir.
+std::vector<pid_t> ProcessesIn(const fs::path& dir) {
+    const std::string native = fs::absolute(dir).string();
+    const std::string wine = WinePath(dir);
+    std::vector<pid_t> found;
+    DIR* proc = opendir("/proc");
+    if (proc == nullptr) return found;
+    while (const dirent* entry = readdir(proc)) {
+        const pid_t pid = std::atoi(entry->d_name);
+        if (pid <= 0 || pid == getpid()) continue;
+        const std::string commandLine = CommandLineOf(entry->d_name);
+        if (commandLine.find(native) != std::string::npos || commandLine.find(wine) != std::string::npos) {
+            found.push_back(pid);
+        }
+    }
+    closedir(proc);
+    return found;
+}
+
+bool Alive(pid_t pid) {
+    waitpid(pid, nullptr, WNOHANG);
+    return kill(pid, 0) == 0 || errno == EPERM;
+}
+
+}  // namespace
+
+bool AnyProcessIn(const fs::path& dir) { return !ProcessesIn(dir).empty(); }
+
+int KillProcessesIn(const fs::path& dir) {
+    // A process may be starting one while it is killed: look again until
+    // twice in a row nothing is left.
+    std::set<pid_t> killed;
+    for (int quiet = 0; quiet < 2;) {
+        const std::vector<pid_t> found = ProcessesIn(dir);
+        quiet = found.empty() ? quiet + 1 : 0;
+        for (pid_t pid : found) {
+            kill(pid, SIGKILL);
+            killed.insert(pid);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    // Wait for them to be gone, so that Wine has let go of their files when
+    // the caller goes on.
+    const auto deadline = Clock::now() + std::chrono::seconds(30);
+    for (pid_t pid : killed) {
+        while (Alive(pid) && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return static_cast<int>(killed.size());
 }
 
 int WaitForWine(pid_t process, int timeoutSeconds) {
@@ -248,14 +317,57 @@ std::map<std::string, std::string> Installation::NextRunEnvironment() {
     return {{"ZM_E2E_REPORT_DIR", WinePath(runReportDir_)}};
 }
 
-DriverReport Installation::RunUpdater(const std::vector<std::string>& args) {
-    const pid_t wine = StartUnderWine(dir_.path() / "ZOLTAMeeting.exe", args, NextRunEnvironment());
+pid_t Installation::StartUpdater(const std::vector<std::string>& args) {
+    return StartUnderWine(dir_.path() / "ZOLTAMeeting.exe", args, NextRunEnvironment());
+}
+
+DriverReport Installation::WaitForUpdater(pid_t wine) {
     EXPECT_GE(WaitForWine(wine, kDriverTimeoutSeconds), 0) << "the updater did not end in time";
     for (const auto& report : ReadReports(runReportDir_)) {
         if (report.second.module == WinePath(dir_.path() / "ZOLTAMeeting.exe")) return report.second;
     }
     ADD_FAILURE() << "the updater wrote no report";
     return DriverReport();
+}
+
+DriverReport Installation::WaitForHandedOver(int newPid) {
+    const std::string module = WinePath(dir_.path() / "UpdateVer") + "\\ZOLTAMeeting.exe";
+    const auto deadline = Clock::now() + std::chrono::seconds(kDriverTimeoutSeconds);
+    while (Clock::now() < deadline) {
+        for (const auto& report : ReadReports(runReportDir_)) {
+            if (report.second.module == module) {
+                EXPECT_EQ(report.first, newPid) << "the first updater's result is the new one's id";
+                return report.second;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    ADD_FAILURE() << "the new updater did not finish";
+    return DriverReport();
+}
+
+DriverReport Installation::WaitToEnd(pid_t wine) {
+    const DriverReport first = WaitForUpdater(wine);
+    return IsNewUpdaterPid(first.result) ? WaitForHandedOver(first.result) : first;
+}
+
+void Installation::CopyFrom(const Installation& other) {
+    for (const auto& entry : fs::recursive_directory_iterator(other.Dir())) {
+        const fs::path target = dir_.path() / fs::relative(entry.path(), other.Dir());
+        if (entry.is_directory()) {
+            fs::create_directories(target);
+        } else if (entry.is_regular_file()) {
+            fs::create_directories(target.parent_path());
+            fs::copy_file(entry.path(), target, fs::copy_options::overwrite_existing);
+            fs::last_write_time(target, entry.last_write_time());
+        }
+    }
+}
+
+std::map<std::string, std::string> Installation::Contents() const {
+    std::map<std::string, std::string> contents;
+    for (const std::string& name : InstalledFiles()) contents[name] = Read(name);
+    return contents;
 }
 
 std::string Installation::CommandString(const std::string& parameterLines) {
