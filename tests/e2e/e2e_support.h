@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "percent_bands.h"
 #include "temp_dir.h"
 #include "test_server.h"
 
@@ -63,9 +64,6 @@ struct DriverReport {
 // The reports in dir, by process id.
 std::map<int, DriverReport> ReadReports(const fs::path& dir);
 
-// The percent went only forward, stayed within 0-100 and passed the band
-// starts in order.
-void ExpectPercentBands(const std::vector<int>& percents, const std::vector<int>& bandStarts);
 
 // Test servers on 127.0.0.1, each on its own ephemeral port.
 class ServerSet {

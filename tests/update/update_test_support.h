@@ -21,6 +21,7 @@
 #include "launcher/command_string.h"
 #include "launcher/term_table.h"
 #include "manifest/ini_file.h"
+#include "percent_bands.h"
 #include "publish/release_builder.h"
 #include "temp_dir.h"
 #include "update/headless_update_handle.h"
@@ -219,21 +220,6 @@ inline int RunWorker(RecordingUpdateEnvironment& environment, CHeadlessUpdateHan
     const int result = handle.WaitForResult();
     worker.Join();
     return result;
-}
-
-// The percent went only forward, within 0-100, through the band starts in order.
-inline void ExpectPercentBands(const std::vector<int>& percents, const std::vector<int>& bandStarts) {
-    ASSERT_FALSE(percents.empty());
-    for (size_t i = 1; i < percents.size(); ++i) {
-        EXPECT_GE(percents[i], percents[i - 1]) << "percent went back at report " << i;
-    }
-    EXPECT_GE(percents.front(), 0);
-    EXPECT_LE(percents.back(), 100);
-    size_t at = 0;
-    for (int start : bandStarts) {
-        while (at < percents.size() && percents[at] != start) ++at;
-        EXPECT_LT(at, percents.size()) << "band start " << start << " not published";
-    }
 }
 
 // An installation folder, a client's files to publish, mirrors serving the
