@@ -99,7 +99,10 @@ FaultPlan PlanFor(const Cell& cell) {
         case Fault::kServerError: plan.status = 500; break;
         case Fault::kIgnoreRange: plan.ignoreRange = true; break;
         case Fault::kShiftedRange: plan.rangeShift = 1000; break;
-        case Fault::kCut: plan.cutAfter = cell.stage == Stage::kQueries ? 8 : cell.stage == Stage::kManifest ? 500 : 30000; break;
+        case Fault::kCut:
+            // Within the body whatever its size: replies are short, the manifest a few KiB.
+            plan.cutAfter = cell.stage == Stage::kQueries ? 8 : cell.stage == Stage::kManifest ? 500 : 30000;
+            break;
         case Fault::kStall: plan.stallMs = 20000; break;
         case Fault::kSize: plan.size = 1000; break;
         case Fault::kCorrupt: plan.corruptAt = 300000; break;
