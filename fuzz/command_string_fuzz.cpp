@@ -6,11 +6,11 @@
 #include <utility>
 
 #include "fuzz_support.h"
-#include "launcher/cmd_param_deal.h"
-#include "launcher/command_string.h"
 #include "launcher/dispatch.h"
 #include "launcher/launcher_host.h"
 #include "util/code_page.h"
+#include "vocabulary/cmd_param_deal.h"
+#include "vocabulary/command_string.h"
 
 namespace {
 

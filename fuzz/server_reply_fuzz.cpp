@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "launcher/cmd_param_deal.h"
-#include "launcher/command_string.h"
 #include "update/server_reply.h"
 #include "util/code_page.h"
 #include "util/file_util.h"
 #include "util/text_util.h"
+#include "vocabulary/cmd_param_deal.h"
+#include "vocabulary/command_string.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <shellapi.h>
 
 #include "diag/trace_log.h"
-#include "launcher/app_instance.h"
 #include "launcher/updater_app.h"
 #include "launcher/web_home.h"
 #include "util/code_page.h"
+#include "vocabulary/app_instance.h"
 #include "../../res/resource.h"
 
 ClientInitFn LoadClientEntry(const std::wstring& module) {

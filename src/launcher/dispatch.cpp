@@ -2,11 +2,11 @@
 
 #include "diag/trace_log.h"
 #include "launcher/client_module.h"
-#include "launcher/cmd_param_deal.h"
-#include "launcher/command_string.h"
 #include "launcher/launcher_host.h"
 #include "util/code_page.h"
 #include "util/text_util.h"
+#include "vocabulary/cmd_param_deal.h"
+#include "vocabulary/command_string.h"
 
 namespace {
 

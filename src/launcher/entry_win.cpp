@@ -3,11 +3,11 @@
 #include <windows.h>
 
 #include "diag/trace_log.h"
-#include "launcher/app_instance.h"
 #include "launcher/dispatch.h"
 #include "launcher/launcher_log.h"
 #include "launcher/win_launcher_host.h"
 #include "util/path_util.h"
+#include "vocabulary/app_instance.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
     SetAppInstance(instance);

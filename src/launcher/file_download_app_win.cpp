@@ -7,18 +7,20 @@
 #include <cstring>
 
 #include "diag/trace_log.h"
-#include "launcher/app_instance.h"
-#include "launcher/cmd_param_deal.h"
-#include "launcher/command_string.h"
 #include "launcher/file_download_app_dump.h"
-#include "launcher/message_table.h"
-#include "launcher/term_table.h"
-#include "ui/main_dlg.h"
+#include "launcher/system_update_environment.h"
 #include "manifest/ini_profile.h"
+#include "ui/main_dlg.h"
+#include "update/update_thread.h"
 #include "util/code_page.h"
 #include "util/debug_output.h"
 #include "util/path_util.h"
 #include "util/text_util.h"
+#include "vocabulary/app_instance.h"
+#include "vocabulary/cmd_param_deal.h"
+#include "vocabulary/command_string.h"
+#include "vocabulary/message_table.h"
+#include "vocabulary/term_table.h"
 #include "../../res/resource.h"
 
 namespace {
@@ -106,7 +108,9 @@ bool CFileDownloadApp::InitInstance(void* instance, const std::wstring& commandS
 int CFileDownloadApp::Run() {
     // The dialog runs the update and ends the process with its result; it
     // returns only when it cannot be shown.
-    return RunMainDialog(Instance(), [this] { ExitInstance(); });
+    CUpdateThread worker(SystemUpdateEnvironment());
+    CDialogWorkerOf<CUpdateThread> driven(worker);
+    return RunMainDialog(Instance(), driven, [this] { ExitInstance(); });
 }
 
 void CFileDownloadApp::ExitInstance() {

@@ -3,11 +3,11 @@
 #include <windows.h>
 
 #include "diag/trace_log.h"
-#include "launcher/app_instance.h"
 #include "launcher/client_launch.h"
 #include "manifest/ini_profile.h"
 #include "util/file_util.h"
 #include "util/path_util.h"
+#include "vocabulary/app_instance.h"
 #include "../../res/resource.h"
 
 std::wstring CWinLauncherHost::OemId() { return LoadResourceText(IDS_OEM_ID); }

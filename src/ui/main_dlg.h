@@ -128,8 +128,8 @@ private:
 };
 
 // Runs the progress dialog of the executable's resources (instance: its
-// HINSTANCE) modally over the active window, with the update worker
-// CUpdateThread. The dialog ends the process itself with the update's result
-// code (or -1 when the user closes it), calling exitInstance just before.
-// Returns only when the dialog cannot be created: -1.
-int RunMainDialog(void* instance, const std::function<void()>& exitInstance);
+// HINSTANCE) modally over the active window, driving worker. The dialog ends
+// the process itself with the update's result code (or -1 when the user
+// closes it), calling exitInstance just before. Returns only when the dialog
+// cannot be created: -1.
+int RunMainDialog(void* instance, CDialogWorker& worker, const std::function<void()>& exitInstance);

@@ -5,11 +5,11 @@
 #include <utility>
 
 #include "diag/trace_log.h"
-#include "launcher/message_table.h"
-#include "launcher/term_table.h"
 #include "update/update_result.h"
 #include "util/path_util.h"
 #include "util/window_util.h"
+#include "vocabulary/message_table.h"
+#include "vocabulary/term_table.h"
 #include "../../res/resource.h"
 
 namespace {

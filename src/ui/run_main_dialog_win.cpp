@@ -1,12 +1,8 @@
 #include "ui/main_dlg.h"
 
-#include "update/update_thread.h"
-
-int RunMainDialog(void* instance, const std::function<void()>& exitInstance) {
-    CUpdateThread worker;
-    CDialogWorkerOf<CUpdateThread> driven(worker);
+int RunMainDialog(void* instance, CDialogWorker& worker, const std::function<void()>& exitInstance) {
     SMainDlgHooks hooks;
     hooks.exitInstance = exitInstance;
-    CMainDlg dialog(driven, hooks);
+    CMainDlg dialog(worker, hooks);
     return static_cast<int>(dialog.DoModal(static_cast<HINSTANCE>(instance), GetActiveWindow()));
 }

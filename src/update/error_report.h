@@ -11,8 +11,8 @@
 #include <memory>
 #include <string>
 
-#include "launcher/cmd_param_deal.h"
 #include "manifest/finger_item.h"
+#include "vocabulary/cmd_param_deal.h"
 
 // The log server of reports whose "-LOGCFG" names none; its port field is
 // absent, so such reports go to port 80.

@@ -1,7 +1,7 @@
 // The update worker's upload of the error report after a failed update.
-#include "launcher/cmd_param_deal.h"
 #include "update/error_report.h"
 #include "update/update_thread.h"
+#include "vocabulary/cmd_param_deal.h"
 
 namespace {
 

@@ -2,7 +2,6 @@
 // commands around each section of the new manifest, moving, copying and
 // deleting its entries, and the start of the client's main program with its
 // parameters in "meetinfo".
-#include "launcher/message_table.h"
 #include "update/command_switches.h"
 #include "update/local_file.h"
 #include "update/update_result.h"
@@ -11,6 +10,7 @@
 #include "util/file_util.h"
 #include "util/process_util.h"
 #include "util/system_util.h"
+#include "vocabulary/message_table.h"
 
 namespace {
 

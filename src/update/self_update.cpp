@@ -3,8 +3,6 @@
 // "UpdateVer\" emptied.
 #include <vector>
 
-#include "launcher/cmd_param_deal.h"
-#include "launcher/command_string.h"
 #include "manifest/install_name.h"
 #include "update/local_file.h"
 #include "update/update_result.h"
@@ -14,6 +12,8 @@
 #include "util/path_util.h"
 #include "util/system_util.h"
 #include "util/text_util.h"
+#include "vocabulary/cmd_param_deal.h"
+#include "vocabulary/command_string.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
 // The update worker's questions to the web server: the meeting's domain, then
 // the client version and the file servers for it.
-#include "launcher/cmd_param_deal.h"
-#include "launcher/command_string.h"
 #include "update/server_reply.h"
 #include "update/update_result.h"
 #include "update/update_thread.h"
 #include "util/code_page.h"
 #include "util/file_util.h"
 #include "util/text_util.h"
+#include "vocabulary/cmd_param_deal.h"
+#include "vocabulary/command_string.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "update/server_reply.h"
 
-#include "launcher/command_string.h"
 #include "util/text_util.h"
+#include "vocabulary/command_string.h"
 
 namespace {
 

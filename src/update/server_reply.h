@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "launcher/cmd_param_deal.h"
+#include "vocabulary/cmd_param_deal.h"
 
 // The error number by which the server says the meeting has ended.
 const int kMeetingEndedError = 2;

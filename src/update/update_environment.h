@@ -1,7 +1,7 @@
 // What the update worker needs from the system around it beyond files: where
 // the running updater lives, the product's identity, the connections of the
 // download manager and the starting of programs. The executable uses the
-// system's own (SystemUpdateEnvironment); tests stand in for it.
+// system's own (the updater application implements it); tests stand in for it.
 //
 // Threading: the worker calls it on its own thread, except ConnectionFactory,
 // whose factory is used on the worker's thread while the download manager
@@ -35,8 +35,3 @@ public:
     // id, or the system error code of a failed start.
     virtual int StartProcess(const std::wstring& commandLine, int showCommand, uint32_t& processId) = 0;
 };
-
-// Windows build: the running executable, its resources, the updater
-// application's command string, WinHTTP connections and the system's process
-// start.
-CUpdateEnvironment& SystemUpdateEnvironment();

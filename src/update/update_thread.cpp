@@ -5,9 +5,6 @@
 
 #include <utility>
 
-#include "launcher/cmd_param_deal.h"
-#include "launcher/message_table.h"
-#include "launcher/term_table.h"
 #include "manifest/cfg_file_lists.h"
 #include "manifest/decode_net_file.h"
 #include "manifest/proxy_config.h"
@@ -16,6 +13,9 @@
 #include "util/code_page.h"
 #include "util/path_util.h"
 #include "util/text_util.h"
+#include "vocabulary/cmd_param_deal.h"
+#include "vocabulary/message_table.h"
+#include "vocabulary/term_table.h"
 
 namespace {
 

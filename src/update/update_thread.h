@@ -40,11 +40,9 @@ public:
     // Name of the older updater copy that an update refreshes when it exists.
     static constexpr const wchar_t* kOldUpdaterName = L"VeltranePrepair.exe";
 
-    // The worker of the executable, in the system's environment (Windows
-    // build). Reads the meeting id and the proxy setting and makes the
-    // download manager and the decode thread.
-    CUpdateThread() : CUpdateThread(SystemUpdateEnvironment()) {}
-    // As above in the given environment, which must outlive the worker.
+    // The worker in the given environment, which must outlive the worker.
+    // Reads the meeting id and the proxy setting and makes the download
+    // manager and the decode thread.
     explicit CUpdateThread(CUpdateEnvironment& environment);
     // Waits for a started update to end, then releases the manager.
     ~CUpdateThread() override;

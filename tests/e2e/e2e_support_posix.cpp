@@ -15,11 +15,11 @@
 #include <sstream>
 #include <thread>
 
-#include "launcher/command_string.h"
 #include "publish/release_builder.h"
 #include "update/update_result.h"
 #include "util/code_page.h"
 #include "util/path_separators.h"
+#include "vocabulary/command_string.h"
 
 extern char** environ;
 

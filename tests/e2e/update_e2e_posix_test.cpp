@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "e2e_support.h"
-#include "launcher/command_string.h"
 #include "update/update_result.h"
 #include "util/code_page.h"
+#include "vocabulary/command_string.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "launcher/client_module.h"
-#include "launcher/command_string.h"
+#include "vocabulary/command_string.h"
 #include "recording_launcher_host.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <regex>
 #include <string>
 
+#include "vocabulary/command_string.h"
 #include "child_process.h"
-#include "launcher/command_string.h"
 #include "running_program_win.h"
 #include "temp_dir.h"
 

@@ -15,11 +15,11 @@
 #include "captured_trace_log.h"
 #include "child_process.h"
 #include "dump_trailer.h"
-#include "launcher/command_string.h"
 #include "launcher/share_mem.h"
 #include "running_program_win.h"
 #include "temp_dir.h"
 #include "util/code_page.h"
+#include "vocabulary/command_string.h"
 
 namespace fs = std::filesystem;
 

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "../../res/resource.h"
-#include "launcher/app_instance.h"
-#include "launcher/message_table.h"
-#include "launcher/term_table.h"
-#include "main_dlg_runner_win.h"
 #include "util/path_util.h"
+#include "vocabulary/app_instance.h"
+#include "vocabulary/message_table.h"
+#include "vocabulary/term_table.h"
+#include "main_dlg_runner_win.h"
 #include "window_probe_win.h"
 
 namespace {

@@ -5,9 +5,9 @@
 #include <string>
 
 #include "error_report_test_support.h"
-#include "launcher/cmd_param_deal.h"
 #include "manifest/ini_profile.h"
 #include "util/host_address.h"
+#include "vocabulary/cmd_param_deal.h"
 
 namespace {
 

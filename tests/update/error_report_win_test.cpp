@@ -7,11 +7,11 @@
 
 #include "download_test_support.h"
 #include "error_report_test_support.h"
-#include "launcher/cmd_param_deal.h"
 #include "loopback_http_server_win.h"
 #include "net/win_http_connection.h"
 #include "update/error_report.h"
 #include "util/host_address.h"
+#include "vocabulary/cmd_param_deal.h"
 
 TEST(ErrorReportWin, ReportReachesTheLogServerAsTheHeaderAndTheErrorLogTail) {
     ErrorReportScene scene;

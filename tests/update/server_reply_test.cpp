@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "launcher/command_string.h"
 #include "update/server_reply.h"
 #include "util/code_page.h"
+#include "vocabulary/command_string.h"
 
 TEST(MeetingReply, ErrorFormWithNumberAndMessage) {
     int number = -1;

@@ -17,9 +17,6 @@
 #include <vector>
 
 #include "fake_http_connection.h"
-#include "launcher/cmd_param_deal.h"
-#include "launcher/command_string.h"
-#include "launcher/term_table.h"
 #include "manifest/ini_file.h"
 #include "percent_bands.h"
 #include "publish/release_builder.h"
@@ -30,6 +27,9 @@
 #include "util/code_page.h"
 #include "util/file_util.h"
 #include "util/path_separators.h"
+#include "vocabulary/cmd_param_deal.h"
+#include "vocabulary/command_string.h"
+#include "vocabulary/term_table.h"
 
 // One program start the worker asked for.
 struct RecordedRun {

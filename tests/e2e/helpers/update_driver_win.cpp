@@ -11,18 +11,19 @@
 #include <vector>
 
 #include "diag/trace_log.h"
-#include "launcher/app_instance.h"
-#include "launcher/cmd_param_deal.h"
-#include "launcher/command_string.h"
 #include "launcher/launcher_log.h"
-#include "launcher/message_table.h"
-#include "launcher/term_table.h"
+#include "launcher/system_update_environment.h"
 #include "manifest/ini_profile.h"
 #include "update/headless_update_handle.h"
 #include "update/update_thread.h"
 #include "util/code_page.h"
 #include "util/file_util.h"
 #include "util/path_util.h"
+#include "vocabulary/app_instance.h"
+#include "vocabulary/cmd_param_deal.h"
+#include "vocabulary/command_string.h"
+#include "vocabulary/message_table.h"
+#include "vocabulary/term_table.h"
 
 namespace {
 
@@ -76,7 +77,7 @@ int wmain(int argc, wchar_t** argv) {
     CHeadlessUpdateHandle handle;
     int result = 0;
     {
-        CUpdateThread worker;
+        CUpdateThread worker(SystemUpdateEnvironment());
         worker.SetHandle(&handle);
         worker.Start();
         result = handle.WaitForResult();

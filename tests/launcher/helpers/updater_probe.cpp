@@ -22,14 +22,14 @@
 #include <string>
 
 #include "diag/trace_log.h"
-#include "launcher/app_instance.h"
-#include "launcher/cmd_param_deal.h"
 #include "launcher/file_download_app.h"
 #include "launcher/launcher_log.h"
-#include "launcher/message_table.h"
-#include "launcher/term_table.h"
 #include "util/code_page.h"
 #include "util/path_util.h"
+#include "vocabulary/app_instance.h"
+#include "vocabulary/cmd_param_deal.h"
+#include "vocabulary/message_table.h"
+#include "vocabulary/term_table.h"
 
 namespace {
 

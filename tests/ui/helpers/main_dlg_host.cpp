@@ -16,14 +16,14 @@
 #include <string>
 #include <vector>
 
-#include "launcher/app_instance.h"
-#include "launcher/message_table.h"
-#include "launcher/term_table.h"
 #include "manifest/ini_profile.h"
 #include "scripted_update_worker.h"
 #include "ui/main_dlg.h"
 #include "util/path_util.h"
 #include "util/text_util.h"
+#include "vocabulary/app_instance.h"
+#include "vocabulary/message_table.h"
+#include "vocabulary/term_table.h"
 
 namespace {
 

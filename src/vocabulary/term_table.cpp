@@ -1,4 +1,4 @@
-#include "launcher/term_table.h"
+#include "vocabulary/term_table.h"
 
 namespace {
 

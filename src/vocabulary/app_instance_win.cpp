@@ -1,4 +1,4 @@
-#include "launcher/app_instance.h"
+#include "vocabulary/app_instance.h"
 
 #include <windows.h>
 

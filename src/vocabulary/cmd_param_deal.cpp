@@ -1,4 +1,4 @@
-#include "launcher/cmd_param_deal.h"
+#include "vocabulary/cmd_param_deal.h"
 
 #include "util/text_util.h"
 

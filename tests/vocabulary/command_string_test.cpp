@@ -1,4 +1,4 @@
-#include "launcher/command_string.h"
+#include "vocabulary/command_string.h"
 
 #include <gtest/gtest.h>
 
@@ -6,12 +6,12 @@
 #include <random>
 #include <string>
 
-#include "diag/trace_log.h"
-#include "launcher/cmd_param_deal.h"
 #include "captured_trace_log.h"
+#include "diag/trace_log.h"
 #include "temp_dir.h"
 #include "util/base64.h"
 #include "util/code_page.h"
+#include "vocabulary/cmd_param_deal.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include <string>
 
-#include "launcher/cmd_param_deal.h"
+#include "vocabulary/cmd_param_deal.h"
 
 // One parsed term table and the language its lookups ask for.
 class CTermTable {

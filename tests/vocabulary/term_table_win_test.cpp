@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "child_process.h"
-#include "launcher/app_instance.h"
-#include "launcher/term_table.h"
+#include "vocabulary/app_instance.h"
+#include "vocabulary/term_table.h"
 
 TEST(TermTableResource, TermsComeFromTheExecutable) {
     HMODULE exe = LoadLibraryExW((TestBinDir() + L"ZOLTAMeeting.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);

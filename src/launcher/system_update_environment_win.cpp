@@ -1,12 +1,13 @@
+#include "launcher/system_update_environment.h"
+
 #include <windows.h>
 
 #include "../../res/resource.h"
-#include "launcher/app_instance.h"
 #include "launcher/file_download_app.h"
 #include "net/win_http_connection.h"
-#include "update/update_environment.h"
 #include "util/path_util.h"
 #include "util/process_util.h"
+#include "vocabulary/app_instance.h"
 
 namespace {
 

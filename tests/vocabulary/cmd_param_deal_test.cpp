@@ -1,4 +1,4 @@
-#include "launcher/cmd_param_deal.h"
+#include "vocabulary/cmd_param_deal.h"
 
 #include <gtest/gtest.h>
 

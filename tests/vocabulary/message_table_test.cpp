@@ -1,4 +1,4 @@
-#include "launcher/message_table.h"
+#include "vocabulary/message_table.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "launcher/command_string.h"
+#include "vocabulary/command_string.h"
 
 #include <algorithm>
 #include <utility>
