@@ -66,3 +66,16 @@ function(zm_add_test_program name)
         set_tests_properties(${name} PROPERTIES LABELS threads)
     endif()
 endfunction()
+
+# zm_split_debug_info(target): the executable we ship goes out optimised and
+# without debug information inside it (self-update downloads it with every
+# release). Its symbols stay beside it in <file>.debug, which the executable
+# names by a debug link, so crash dumps can be read with them.
+function(zm_split_debug_info target)
+    add_custom_command(TARGET ${target} POST_BUILD
+        COMMAND "${CMAKE_OBJCOPY}" --only-keep-debug "$<TARGET_FILE_NAME:${target}>" "$<TARGET_FILE_NAME:${target}>.debug"
+        COMMAND "${CMAKE_OBJCOPY}" --strip-all "--add-gnu-debuglink=$<TARGET_FILE_NAME:${target}>.debug"
+                "$<TARGET_FILE_NAME:${target}>"
+        WORKING_DIRECTORY "$<TARGET_FILE_DIR:${target}>"
+        VERBATIM)
+endfunction()

@@ -1,6 +1,7 @@
 # Cross build for 64-bit Windows with the posix thread model of mingw-w64. It
-# builds the same sources as the shipped 32-bit executable so that the Windows
-# tests can run under wine64 (this machine cannot run 32-bit Wine).
+# builds the same sources as the shipped 32-bit executable, so that the
+# Windows tests can run under wine64 on a machine that cannot start 32-bit
+# programs.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)

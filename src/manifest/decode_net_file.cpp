@@ -60,18 +60,19 @@ int DecodeNetFile(int fileId, const std::wstring& source, const std::wstring& de
         DeleteFileRetry(destination, false);
         return 0;
     }
-    const int32_t size = static_cast<int32_t>(GetFileSizeByName(destination));
+    const auto size = static_cast<int64_t>(GetFileSizeByName(destination));
     const std::string valueText = WideToAnsi(value);
     const int code = entry.CompareWithEntry(size, &value);
     if (code != kCheckMatch) {
-        DownLogErr("download check failed(%d)! size:%d, calculateValue=%s,(cfgSize:%d, cfgCheckValue:%s). fileid:%d, "
+        DownLogErr("download check failed(%d)! size:%lld, calculateValue=%s,(cfgSize:%d, cfgCheckValue:%s). fileid:%d, "
                    "file:%s",
-                   code, size, valueText.c_str(), entry.size, WideToAnsi(entry.checkValue).c_str(), fileId,
+                   code, static_cast<long long>(size), valueText.c_str(), entry.size, WideToAnsi(entry.checkValue).c_str(), fileId,
                    destinationText.c_str());
         DeleteFileRetry(destination, false);
         return 0;
     }
-    DownLogInf("download check success! fileid:%d, size:%d, checkValue=%s,  file:%s", fileId, size, valueText.c_str(),
+    DownLogInf("download check success! fileid:%d, size:%lld, checkValue=%s,  file:%s", fileId,
+               static_cast<long long>(size), valueText.c_str(),
                destinationText.c_str());
     return 1;
 }

@@ -245,10 +245,12 @@ bool CFingerFile::IsFileCurrent(const std::wstring& directory, const SFileItem& 
         DownLogWar("Get fileInfo failed! (file:%s)", narrowPath.c_str());
         return false;
     }
-    // Sizes and times compare in their low 32 bits, as the manifest holds them.
-    const auto fileSize = static_cast<int32_t>(static_cast<uint32_t>(data.size));
+    // Sizes compare whole, so a file of 4 GiB or more never passes for a
+    // small one; times in their low 32 bits, as the manifest holds them.
+    const auto fileSize = static_cast<int64_t>(data.size);
     if (fileSize != item.size) {
-        DownLogDbg("fileSize mismatch(fileSize=%d, itemSize=%d)! (file:%s)", fileSize, item.size, narrowPath.c_str());
+        DownLogDbg("fileSize mismatch(fileSize=%lld, itemSize=%d)! (file:%s)", static_cast<long long>(fileSize),
+                   item.size, narrowPath.c_str());
         return false;
     }
     if (static_cast<int32_t>(static_cast<uint32_t>(data.writeTime)) == item.time) return true;

@@ -1,5 +1,7 @@
 #include "manifest/finger_item.h"
 
+#include <cstdint>
+
 #include "diag/trace_log.h"
 #include "manifest/install_name.h"
 #include "manifest/job_fields.h"
@@ -26,6 +28,19 @@ std::wstring AsciiUpper(std::wstring text) {
     return text;
 }
 
+// Sizes are 32-bit numbers: a number past the largest would wrap into "no
+// size" or a small one, so a release file of 2 GiB or more cannot be
+// described and its entry is refused.
+bool IsSizeInRange(const std::wstring& text) {
+    size_t i = !text.empty() && (text[0] == L'-' || text[0] == L'+') ? 1 : 0;
+    uint64_t value = 0;
+    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
+        value = value * 10u + static_cast<uint64_t>(text[i] - L'0');
+        if (value > static_cast<uint64_t>(INT32_MAX)) return false;
+    }
+    return true;
+}
+
 int32_t TransferSizeOfText(const std::wstring& text) {
     if (text.empty() || text[0] < L'0' || text[0] > L'9') return -1;
     return ParseLeadingInt(text);
@@ -44,7 +59,7 @@ bool SFileItem::ComputeCheckValue(const std::wstring& path, std::wstring& value)
     return ComputeFileCheckValue(checkKind, path, value);
 }
 
-int SFileItem::CompareWithEntry(int32_t fileSize, const std::wstring* value) const {
+int SFileItem::CompareWithEntry(int64_t fileSize, const std::wstring* value) const {
     if (size >= 0 && fileSize != size) return kCheckSizeMismatch;
     if (checkKind != CHECK_KIND_NONE && value != nullptr && *value != checkValue) return kCheckValueMismatch;
     return kCheckMatch;
@@ -59,6 +74,10 @@ std::unique_ptr<SFileTransItem> ParseFileEntry(const std::wstring& value) {
         }
     }
     if (!IsNameInsideInstallation(fields[1], value)) return nullptr;
+    if (!IsSizeInRange(fields[2]) || !IsSizeInRange(fields[6])) {
+        DownLogErr("file size out of range, refused! (str:%s)", WideToAnsi(value).c_str());
+        return nullptr;
+    }
     auto item = std::make_unique<SFileTransItem>();
     item->name = fields[1];
     item->size = ParseLeadingInt(fields[2]);

@@ -67,7 +67,7 @@ struct SFileItem : SFingerItem {
     // differs from it; else kCheckValueMismatch when the entry has a check
     // kind, value is given and differs from the expected value (exact
     // comparison); else kCheckMatch.
-    int CompareWithEntry(int32_t fileSize, const std::wstring* value) const;
+    int CompareWithEntry(int64_t fileSize, const std::wstring* value) const;
 };
 
 // A file entry that may also describe a request (the error report's upload).
@@ -93,8 +93,9 @@ struct SFingerSection : SFingerItem {
 
 // Builds the entry of a "dlfl" job value: fields 1 to 8 are name, size, time,
 // compression, source path, transfer size, check kind and check value.
-// Returns null, after one log line, when a field is missing or the name would
-// leave the installation directory (IsInstallRelativeName).
+// Returns null, after one log line, when a field is missing, the name would
+// leave the installation directory (IsInstallRelativeName), or the size or
+// transfer size is past the largest 32-bit number (a file of 2 GiB or more).
 std::unique_ptr<SFileTransItem> ParseFileEntry(const std::wstring& value);
 
 // Builds the entry of a "rmfl" job value: field 1 the name; field 2 "err"

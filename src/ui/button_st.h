@@ -58,7 +58,8 @@ public:
 
     // Icons for the in and out states (out null: the in icon throughout). The
     // button owns them. Resource variants load from the module that holds
-    // the dialog, at the icons' own size; false when the in icon cannot be loaded.
+    // the dialog, at the screen's small-icon size (16 pixels at 96 dots per
+    // inch); false when the in icon cannot be loaded.
     bool SetIcon(int iconIn, int iconOut);
     void SetIcon(HICON iconIn, HICON iconOut);
     // Bitmaps for the in and out states; pixels of the transparent colour

@@ -88,8 +88,10 @@ bool CButtonST::SetIcon(int iconIn, int iconOut) {
     HWND window = Handle();
     HINSTANCE instance =
         window ? reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window, GWLP_HINSTANCE)) : GetModuleHandleW(nullptr);
-    auto load = [instance](int id) {
-        return id ? static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_ICON, 0, 0, 0)) : nullptr;
+    // Small icons at the screen's scale: 16 pixels at 96 dots per inch.
+    const int size = GetSystemMetrics(SM_CXSMICON);
+    auto load = [instance, size](int id) {
+        return id ? static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, 0)) : nullptr;
     };
     HICON in = load(iconIn);
     if (!in) return false;

@@ -115,6 +115,10 @@ private:
     // Where the worker's reports go: the window while it exists.
     std::atomic<HWND> reportTarget_{nullptr};
     HINSTANCE instance_ = nullptr;
+    // The screen's dots per inch when the dialog opened; the layers' pixel
+    // sizes are given at 96 and scaled to it (Px).
+    int dpi_ = 96;
+    int Px(int pixels) const;
     std::mutex errorTextLock_;
     std::wstring errorText_;
     HICON bigIcon_ = nullptr;

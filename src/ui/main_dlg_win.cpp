@@ -142,7 +142,7 @@ bool CMainDlg::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LP
             RECT placed;
             GetWindowRect(window, &placed);
             const int y = static_cast<short>(HIWORD(lParam));
-            result = y < placed.top + kHeaderHeight ? HTCAPTION : HTCLIENT;
+            result = y < placed.top + Px(kHeaderHeight) ? HTCAPTION : HTCLIENT;
             return true;
         }
         case WM_COMMAND:
@@ -184,17 +184,21 @@ bool CMainDlg::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LP
     return ReflectNotifications(message, wParam, lParam, result);
 }
 
+int CMainDlg::Px(int pixels) const { return ScaleToDpi(pixels, dpi_); }
+
 void CMainDlg::OnInitDialog() {
     HWND window = Handle();
+    dpi_ = ScreenDpi();
     CentreOverOwner();
     RoundTopCorners(window);
     SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     SetWindowTextW(window, GetMessageTextWith(kMsgPreparing, MeetingTerm()).c_str());
 
+    const int iconSize = Px(kIconSize);
     bigIcon_ = static_cast<HICON>(
-        LoadImageW(instance_, MAKEINTRESOURCEW(IDI_PRODUCT), IMAGE_ICON, kIconSize, kIconSize, LR_DEFAULTCOLOR));
+        LoadImageW(instance_, MAKEINTRESOURCEW(IDI_PRODUCT), IMAGE_ICON, iconSize, iconSize, LR_DEFAULTCOLOR));
     smallIcon_ = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(IDI_PRODUCT), IMAGE_ICON,
-                                               kIconSize / 2, kIconSize / 2, LR_DEFAULTCOLOR));
+                                               iconSize / 2, iconSize / 2, LR_DEFAULTCOLOR));
     SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
     SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
 
@@ -247,19 +251,22 @@ void CMainDlg::BuildLayers() {
     GetClientRect(window, &client);
     const int w = client.right;
     const int h = client.bottom;
-    const int iconTop = (kHeaderHeight - kIconSize) / 2;
+    const int header = Px(kHeaderHeight);
+    const int icon = Px(kIconSize);
+    const int iconTop = (header - icon) / 2;
+    const int frame = Px(kFrameWidth);
 
     Clear();
-    AddGradient(RECT{0, 0, w, kHeaderHeight}, kHeaderTop, kHeaderBottom, false);
-    AddSolidColor(RECT{0, kHeaderHeight, w, h}, kBody);
-    AddIcon(RECT{8, iconTop, 8 + kIconSize, iconTop + kIconSize}, bigIcon_);
+    AddGradient(RECT{0, 0, w, header}, kHeaderTop, kHeaderBottom, false);
+    AddSolidColor(RECT{0, header, w, h}, kBody);
+    AddIcon(RECT{Px(8), iconTop, Px(8) + icon, iconTop + icon}, bigIcon_);
     wchar_t caption[kCaptionLength + 1] = {};
     GetWindowTextW(window, caption, kCaptionLength);
-    AddText(RECT{44, 12, w - 100, kHeaderHeight}, caption);
-    AddSolidColor(RECT{0, 0, w, kFrameWidth}, kFrame);
-    AddSolidColor(RECT{0, h - kFrameWidth, w, h}, kFrame);
-    AddSolidColor(RECT{0, 0, kFrameWidth, h}, kFrame);
-    AddSolidColor(RECT{w - kFrameWidth, 0, w, h}, kFrame);
+    AddText(RECT{Px(44), Px(12), w - Px(100), header}, caption);
+    AddSolidColor(RECT{0, 0, w, frame}, kFrame);
+    AddSolidColor(RECT{0, h - frame, w, h}, kFrame);
+    AddSolidColor(RECT{0, 0, frame, h}, kFrame);
+    AddSolidColor(RECT{w - frame, 0, w, h}, kFrame);
 }
 
 void CMainDlg::RefreshStatus() {

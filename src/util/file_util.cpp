@@ -52,8 +52,8 @@ bool RemoveTree(const std::wstring& directory) {
     return file_os::RemoveOneDirectory(base) && allRemoved;
 }
 
-uint32_t GetFileSizeByName(const std::wstring& path) {
+uint64_t GetFileSizeByName(const std::wstring& path) {
     FileFindData data;
     if (!FindFile(path, data)) return 0;
-    return static_cast<uint32_t>(data.size);
+    return data.size;
 }

@@ -55,8 +55,8 @@ bool ReadWholeFile(const std::wstring& path, std::string& bytes);
 // Creates or truncates the file (not shared while open) and writes all bytes;
 // true on success, false when it cannot be opened or written.
 bool WriteWholeFile(const std::wstring& path, const std::string& bytes);
-// Low 32 bits of the file's size; 0 if not found.
-uint32_t GetFileSizeByName(const std::wstring& path);
+// The file's size; 0 if not found.
+uint64_t GetFileSizeByName(const std::wstring& path);
 // True and the entry's data if the path is found; false otherwise. Windows
 // also matches wildcards in the last component; the native build does not.
 bool FindFile(const std::wstring& path, FileFindData& data);

@@ -1,4 +1,7 @@
 // The crash handler in a process that really faults: diag_dump_crasher.
+#include <windows.h>
+
+#include <dbghelp.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -48,6 +51,41 @@ TEST_F(CrashDump, AccessViolationWritesMinidumpWithTrailerAndEndsTheProcess) {
     std::string text;
     ASSERT_TRUE(ReadDumpTrailer(file, text));
     EXPECT_GT(DumpPart(file, text).size(), 1000u);
+}
+
+// What a debugger reads of the dump, with this build's structure sizes and
+// pointer width: the exception with its code and address, and the crashed
+// program among the modules, so its symbol file can be matched to it.
+TEST_F(CrashDump, DebuggerReadsTheExceptionAndTheProgramFromTheDump) {
+    ASSERT_EQ(Crash("comment", "bad-call"), kAccessViolation);
+    const std::string file = ReadFileBytes(dump);
+    std::string text;
+    ASSERT_TRUE(ReadDumpTrailer(file, text));
+    std::string minidump = DumpPart(file, text);
+    void* base = &minidump[0];
+
+    MINIDUMP_DIRECTORY* entry = nullptr;
+    void* stream = nullptr;
+    ULONG size = 0;
+    ASSERT_TRUE(MiniDumpReadDumpStream(base, ExceptionStream, &entry, &stream, &size));
+    ASSERT_GE(size, sizeof(MINIDUMP_EXCEPTION_STREAM));
+    const auto& exception = *static_cast<const MINIDUMP_EXCEPTION_STREAM*>(stream);
+    EXPECT_EQ(exception.ExceptionRecord.ExceptionCode, 0xC0000005u);
+    EXPECT_EQ(exception.ExceptionRecord.ExceptionAddress, 0x10u);
+
+    ASSERT_TRUE(MiniDumpReadDumpStream(base, ModuleListStream, &entry, &stream, &size));
+    const auto& modules = *static_cast<const MINIDUMP_MODULE_LIST*>(stream);
+    bool found = false;
+    for (ULONG32 i = 0; i < modules.NumberOfModules; ++i) {
+        const MINIDUMP_MODULE& module = modules.Modules[i];
+        const auto* name = reinterpret_cast<const MINIDUMP_STRING*>(static_cast<char*>(base) + module.ModuleNameRva);
+        const std::wstring path(name->Buffer, name->Length / sizeof(WCHAR));
+        if (path.find(L"diag_dump_crasher") == std::wstring::npos) continue;
+        found = true;
+        EXPECT_NE(module.BaseOfImage, 0u);
+        EXPECT_GT(module.SizeOfImage, 0u);
+    }
+    EXPECT_TRUE(found);
 }
 
 TEST_F(CrashDump, RaisedExceptionGivesItsCodeAndTheBaseGivesNoComment) {

@@ -44,8 +44,8 @@ std::wstring Wide(const std::string& text) { return Utf8ToWide(text); }
 fs::path WindowsBin() {
     const char* dir = std::getenv("ZM_E2E_WINDOWS_BIN");
     if (dir == nullptr || !fs::exists(fs::path(dir) / "update_driver.exe")) {
-        ADD_FAILURE() << "ZM_E2E_WINDOWS_BIN must name the bin folder of the Windows build (win64 preset), "
-                         "holding update_driver.exe and e2e_program.exe";
+        ADD_FAILURE() << "ZM_E2E_WINDOWS_BIN must name the bin folder of the Windows build (win32 preset, or "
+                         "win64 where 32-bit programs cannot start), holding update_driver.exe and e2e_program.exe";
         return fs::path();
     }
     return fs::path(dir);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 #include "child_process.h"
@@ -40,4 +41,41 @@ TEST_F(OpenWebPageTest, OpensTheTargetThroughTheShell) {
     const std::wstring target = TestBinDir() + L"arg_recorder.exe";
     EXPECT_EQ(OpenWebPage(target), 0);
     EXPECT_NE(WaitForRecord().find(L"arg_recorder.exe"), std::wstring::npos);
+}
+
+namespace {
+
+// The stack pointer of the caller's frame at the point of the call.
+__attribute__((always_inline)) inline uintptr_t StackPointer() {
+    uintptr_t sp = 0;
+#if defined(__i386__)
+    asm volatile("movl %%esp, %0" : "=r"(sp));
+#else
+    asm volatile("movq %%rsp, %0" : "=r"(sp));
+#endif
+    return sp;
+}
+
+}  // namespace
+
+// "Init" uses the C calling convention: the caller removes the arguments. A
+// launcher that called it as the callee-cleans convention of the Windows API
+// would leave the stack pointer moved by every call, which on a 32-bit build
+// ends in a crash or in locals read from the wrong place.
+TEST(ClientEntry, CdeclInitLeavesTheStackWhereItWasCallAfterCall) {
+    ScopedTempDir dir;
+    wchar_t previous[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryW(dir.WinPath().c_str()));
+    const ClientInitFn init = LoadClientEntry(TestBinDir() + L"test_client.dll");
+    ASSERT_NE(init, nullptr);
+    for (int call = 0; call < 300; ++call) {
+        const uintptr_t before = StackPointer();
+        const int result = init(GetModuleHandleW(nullptr), L"-do=start");
+        const uintptr_t after = StackPointer();
+        ASSERT_EQ(after, before) << "call " << call;
+        ASSERT_EQ(result, 5) << "call " << call;
+        ASSERT_EQ(InvokeClientEntry(init, GetModuleHandleW(nullptr), L"-do=start"), 5) << "call " << call;
+    }
+    SetCurrentDirectoryW(previous);
 }

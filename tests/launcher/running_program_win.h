@@ -81,39 +81,40 @@ inline std::wstring WindowText(HWND window) {
     return text;
 }
 
+// The box's longest static text is its message.
+inline BOOL CALLBACK ReadMessageBoxText(HWND child, LPARAM param) {
+    MessageBoxSeen& box = *reinterpret_cast<MessageBoxSeen*>(param);
+    wchar_t childClass[64] = {};
+    GetClassNameW(child, childClass, 64);
+    const std::wstring text = WindowText(child);
+    if (lstrcmpiW(childClass, L"Static") == 0 && text.size() > box.text.size()) box.text = text;
+    return TRUE;
+}
+
+struct MessageBoxSearch {
+    DWORD processId;
+    MessageBoxSeen box;
+};
+
+inline BOOL CALLBACK FindMessageBoxWindow(HWND window, LPARAM param) {
+    MessageBoxSearch& s = *reinterpret_cast<MessageBoxSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    wchar_t className[64] = {};
+    GetClassNameW(window, className, 64);
+    if (owner != s.processId || !IsWindowVisible(window) || std::wstring(className) != L"#32770") return TRUE;
+    // The updater's progress dialog is a dialog too, but no box.
+    if (FindWindowExW(window, nullptr, L"msctls_progress32", nullptr)) return TRUE;
+    s.box.window = window;
+    s.box.caption = WindowText(window);
+    EnumChildWindows(window, ReadMessageBoxText, reinterpret_cast<LPARAM>(&s.box));
+    return FALSE;
+}
+
 // The visible message box of the process, or a null window.
 inline MessageBoxSeen FindMessageBox(DWORD processId) {
-    struct Search {
-        DWORD processId;
-        MessageBoxSeen box;
-    } search{processId, {}};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            Search& s = *reinterpret_cast<Search*>(param);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            wchar_t className[64] = {};
-            GetClassNameW(window, className, 64);
-            if (owner != s.processId || !IsWindowVisible(window) || std::wstring(className) != L"#32770") return TRUE;
-            // The updater's progress dialog is a dialog too, but no box.
-            if (FindWindowExW(window, nullptr, L"msctls_progress32", nullptr)) return TRUE;
-            s.box.window = window;
-            s.box.caption = WindowText(window);
-            // The message is the box's longest static text.
-            EnumChildWindows(
-                window,
-                [](HWND child, LPARAM p) -> BOOL {
-                    MessageBoxSeen& box = *reinterpret_cast<MessageBoxSeen*>(p);
-                    wchar_t childClass[64] = {};
-                    GetClassNameW(child, childClass, 64);
-                    const std::wstring text = WindowText(child);
-                    if (lstrcmpiW(childClass, L"Static") == 0 && text.size() > box.text.size()) box.text = text;
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(&s.box));
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    MessageBoxSearch search{processId, {}};
+    EnumWindows(FindMessageBoxWindow, reinterpret_cast<LPARAM>(&search));
     return search.box;
 }
 

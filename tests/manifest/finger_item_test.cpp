@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <string>
 
 #include "captured_trace_log.h"
@@ -81,4 +82,23 @@ TEST_F(FingerItemTest, CompareChecksSizeThenValue) {
     // An unknown kind computes no value: only an empty expectation matches.
     const std::wstring none;
     EXPECT_EQ(Entry(CHECK_KIND_OTHER, kHelloMd5).CompareWithEntry(5, &none), kCheckValueMismatch);
+    // A file of 4 GiB and 5 bytes is not a 5-byte file.
+    EXPECT_EQ(md5.CompareWithEntry(4294967296LL + 5, &same), kCheckSizeMismatch);
+}
+
+TEST_F(FingerItemTest, SizesOf2GiBAndMoreAreRefusedNotWrapped) {
+    auto largest = ParseFileEntry(L"dlfl;big.bin;2147483647;1;;s;2147483647;MD5;v");
+    ASSERT_TRUE(largest);
+    EXPECT_EQ(largest->size, 2147483647);
+    EXPECT_EQ(largest->transSize, 2147483647);
+    CapturedTraceLog log;
+    ASSERT_TRUE(log.opened());
+    // 4294967295 used to wrap to -1, "no size", and 4294967301 to 5.
+    for (const wchar_t* entry : {L"dlfl;big.bin;2147483648;1;;s;5;MD5;v", L"dlfl;big.bin;4294967295;1;;s;5;MD5;v",
+                                 L"dlfl;big.bin;4294967301;1;;s;5;MD5;v", L"dlfl;big.bin;5;1;;s;3000000000;MD5;v",
+                                 L"dlfl;big.bin;-99999999999999999999;1;;s;5;MD5;v"}) {
+        EXPECT_FALSE(ParseFileEntry(entry)) << std::string(entry, entry + std::wcslen(entry));
+    }
+    EXPECT_NE(log.Text().find("file size out of range, refused! (str:dlfl;big.bin;4294967295;1;;s;5;MD5;v)\n"),
+              std::string::npos);
 }

@@ -30,8 +30,12 @@ TEST(SystemUtil, AMissingFileLeavesErrorTwo) {
     EXPECT_EQ(LastSystemError(), 2);
 }
 
-#if defined(__x86_64__)
-TEST(SystemUtil, NativeArchitectureOfA64BitBuildIsAmd64) { EXPECT_EQ(NativeArchitecture(), kArchitectureAmd64); }
+// The machine's, not the process's: the 32-bit build on the 64-bit test
+// machines runs under WOW64 and must see Amd64 as well.
+#if defined(__x86_64__) || defined(_WIN32)
+TEST(SystemUtil, NativeArchitectureIsTheMachinesEvenForA32BitBuild) {
+    EXPECT_EQ(NativeArchitecture(), kArchitectureAmd64);
+}
 #endif
 
 TEST(SystemUtil, CurrentSystemsAreVistaOrLater) { EXPECT_TRUE(IsVistaOrLater()); }
