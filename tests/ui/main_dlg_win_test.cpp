@@ -379,9 +379,13 @@ TEST_F(MainDlgTest, ServerTextIsShownOnlyForAServerError) {
 TEST_F(MainDlgTest, SuccessAndANewUpdaterShowNoBox) {
     for (int code : {0, 15, 4321}) {
         SCOPED_TRACE(code);
-        CMainDlgRunner runner({Worker::Finish(code)});
+        // The worker waits until the dialog has been seen, so a quick end
+        // cannot pass for a dialog that never showed.
+        CMainDlgRunner runner({Worker::Pause(), Worker::Finish(code)});
         // A box would block the dialog until the runner gives up on it.
         runner.Run([](CMainDlgRunner& r, HWND dialog) {
+            ASSERT_TRUE(r.worker().WaitAtPause(0, kWaitMs));
+            r.worker().Resume();
             EXPECT_TRUE(WaitGone(dialog, kWaitMs));
             EXPECT_FALSE(r.ended().empty());
         });
