@@ -2,7 +2,7 @@
 // P-256 signature of SHA-256 over the bytes, in DER, the same as
 // "openssl dgst -sha256 -sign KEY -out FILE.sig FILE" writes. The key comes
 // from a PEM file; the signing is the system's: OpenSSL's libcrypto in the
-// native build, CNG on Windows. Any thread may call it.
+// native build, CNG on Windows. Any thread may call these.
 #pragma once
 
 #include <string>
@@ -13,3 +13,7 @@
 // or the signing fails.
 bool SignReleaseBytes(const std::wstring& keyPath, const std::string& bytes, std::string& signature,
                       std::wstring& error);
+
+// The system's half of SignReleaseBytes, on the key file's text.
+enum PemSigningResult { PEM_SIGNED, PEM_NO_P256_KEY, PEM_SIGNING_FAILED };
+PemSigningResult SignWithPemKey(const std::string& pem, const std::string& bytes, std::string& signature);

@@ -6,7 +6,6 @@
 #include <memory>
 
 #include "publish/release_signer.h"
-#include "util/file_util.h"
 
 namespace {
 
@@ -32,36 +31,23 @@ bool IsP256Key(EVP_PKEY* key) {
 
 }  // namespace
 
-bool SignReleaseBytes(const std::wstring& keyPath, const std::string& bytes, std::string& signature,
-                      std::wstring& error) {
-    signature.clear();
-    std::string pem;
-    if (!ReadWholeFile(keyPath, pem)) {
-        error = L"cannot read the key file " + keyPath;
-        return false;
-    }
+PemSigningResult SignWithPemKey(const std::string& pem, const std::string& bytes, std::string& signature) {
     std::unique_ptr<BIO, BioFree> input(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
     std::unique_ptr<EVP_PKEY, KeyFree> key(
         input ? PEM_read_bio_PrivateKey(input.get(), nullptr, NoPassphrase, nullptr) : nullptr);
-    if (!key || !IsP256Key(key.get())) {
-        error = L"the key file " + keyPath + L" holds no unencrypted P-256 private key";
-        return false;
-    }
+    if (!key || !IsP256Key(key.get())) return PEM_NO_P256_KEY;
     std::unique_ptr<EVP_MD_CTX, DigestContextFree> context(EVP_MD_CTX_new());
+    const unsigned char* data = reinterpret_cast<const unsigned char*>(bytes.data());
     size_t length = 0;
     if (!context || EVP_DigestSignInit(context.get(), nullptr, EVP_sha256(), nullptr, key.get()) != 1 ||
-        EVP_DigestSign(context.get(), nullptr, &length, reinterpret_cast<const unsigned char*>(bytes.data()),
-                       bytes.size()) != 1) {
-        error = L"signing with " + keyPath + L" failed";
-        return false;
+        EVP_DigestSign(context.get(), nullptr, &length, data, bytes.size()) != 1) {
+        return PEM_SIGNING_FAILED;
     }
-    std::string der(length, '\0');
-    if (EVP_DigestSign(context.get(), reinterpret_cast<unsigned char*>(&der[0]), &length,
-                       reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()) != 1) {
-        error = L"signing with " + keyPath + L" failed";
-        return false;
+    signature.assign(length, '\0');
+    if (EVP_DigestSign(context.get(), reinterpret_cast<unsigned char*>(&signature[0]), &length, data, bytes.size()) !=
+        1) {
+        return PEM_SIGNING_FAILED;
     }
-    der.resize(length);
-    signature = der;
-    return true;
+    signature.resize(length);
+    return PEM_SIGNED;
 }

@@ -7,7 +7,6 @@
 #include "manifest/digest.h"
 #include "publish/private_key_pem.h"
 #include "publish/release_signer.h"
-#include "util/file_util.h"
 
 namespace {
 
@@ -42,28 +41,15 @@ bool SignDigest(const SP256PrivateKey& key, DigestBytes& digest, P256Signature& 
 
 }  // namespace
 
-bool SignReleaseBytes(const std::wstring& keyPath, const std::string& bytes, std::string& signature,
-                      std::wstring& error) {
-    signature.clear();
-    std::string pem;
-    if (!ReadWholeFile(keyPath, pem)) {
-        error = L"cannot read the key file " + keyPath;
-        return false;
-    }
+PemSigningResult SignWithPemKey(const std::string& pem, const std::string& bytes, std::string& signature) {
     SP256PrivateKey key;
-    if (!ParseP256PrivateKeyPem(pem, key)) {
-        error = L"the key file " + keyPath + L" holds no unencrypted P-256 private key";
-        return false;
-    }
+    if (!ParseP256PrivateKeyPem(pem, key)) return PEM_NO_P256_KEY;
     CDigestHasher hasher(DIGEST_SHA256);
     DigestBytes digest;
     P256Signature rs;
     const bool ok = hasher.Update(bytes.data(), bytes.size()) && hasher.Finish(digest) && SignDigest(key, digest, rs);
     SecureZeroMemory(key.scalar.data(), key.scalar.size());
-    if (!ok) {
-        error = L"signing with " + keyPath + L" failed";
-        return false;
-    }
+    if (!ok) return PEM_SIGNING_FAILED;
     signature = DerSignatureOf(rs);
-    return true;
+    return PEM_SIGNED;
 }
