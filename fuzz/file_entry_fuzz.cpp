@@ -58,10 +58,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(GetDataFromItemStr(value, 1, name) && name == file->name);
         FUZZ_CHECK(IsInstallRelativeName(file->name));
         FUZZ_CHECK(file->zipType >= kZipStored && file->zipType <= kZipUnknown);
-        FUZZ_CHECK(file->checkKind >= CHECK_KIND_NONE && file->checkKind <= CHECK_KIND_OTHER);
+        std::wstring kindText;
+        FUZZ_CHECK(file->checkKind == CHECK_KIND_OTHER || CheckKindText(file->checkKind, kindText));
         std::wstring check = file->checkValue;
         FUZZ_CHECK(file->CompareWithEntry(file->size, &check) == kCheckMatch);
         FUZZ_CHECK(SameFileName(file->name, FoldFileName(file->name)));
+        // A bare file name is a safe name of one component.
+        FUZZ_CHECK(!IsBareFileName(file->name) || file->name.find_first_of(L"\\/") == std::wstring::npos);
     }
     std::unique_ptr<SFingerDelItem> removal = ParseDeleteEntry(value);
     if (removal) {

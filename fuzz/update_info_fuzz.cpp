@@ -102,7 +102,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::wstring main = ini.GetMainSection();
     ReadProfileString(L"VER", L"Ver", L"0.0.0", 32, path);
     ini.GetString(main, L"JobString", L"", 32);
-    ini.GetString(main, L"UpdateExe", L"", 256);
+    const std::wstring updater = ini.GetString(main, L"UpdateExe", L"", 256);
+    FUZZ_CHECK(!IsBareFileName(updater) || IsInstallRelativeName(updater));
+    ini.GetString(L"VER", L"AllowDowngrade", L"", 8);
     for (const wchar_t* command : {L"StopCmd", L"CheckCmd", L"SetupCmd", L"StartCmd"}) {
         ini.GetString(main, command, nullptr, 512);
     }

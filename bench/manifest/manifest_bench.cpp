@@ -20,7 +20,7 @@
 #include <string>
 
 #include "manifest/finger_file.h"
-#include "manifest/md5.h"
+#include "manifest/digest.h"
 #include "manifest/qk_update_ini.h"
 #include "manifest/zf7z_decoder.h"
 #include "manifest/zf7z_encoder.h"
@@ -225,7 +225,7 @@ bool BestOf(const char* name, int runs, Operation operation) {
 
 int Md5(const std::wstring& path, int runs) {
     std::wstring hex;
-    if (!BestOf("md5", runs, [&] { return FileMd5Text(path, hex); })) return 1;
+    if (!BestOf("md5", runs, [&] { return FileDigestText(DIGEST_MD5, path, hex); })) return 1;
     std::printf("md5=%s\n", WideToUtf8(hex).c_str());
     return 0;
 }

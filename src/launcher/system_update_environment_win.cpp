@@ -4,6 +4,7 @@
 
 #include "../../res/resource.h"
 #include "launcher/file_download_app.h"
+#include "launcher/release_keys.h"
 #include "net/win_http_connection.h"
 #include "util/path_util.h"
 #include "util/process_util.h"
@@ -16,6 +17,7 @@ public:
     std::wstring ModulePath() override { return GetModulePath(); }
     std::wstring OemId() override { return LoadResourceText(IDS_OEM_ID); }
     std::wstring StartParameters() override { return FileDownloadApp().CommandString(); }
+    std::vector<std::string> ReleaseKeys() override { return EmbeddedReleaseKeys(); }
     CHttpConnectionFactory* ConnectionFactory() override { return &factory_; }
     int RunProgram(uint32_t& exitCode, const std::wstring& commandLine, int showCommand, bool asAdmin,
                    const wchar_t* waitMode) override {

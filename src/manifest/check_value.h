@@ -12,11 +12,15 @@ enum FileCheckKind {
     CHECK_KIND_MD5 = 2,          // "MD5": digest of the file's bytes
     CHECK_KIND_INI_VERSION = 3,  // "IVER": the "Ver" key of section "VER"
     CHECK_KIND_OTHER = 4,        // any other text
+    CHECK_KIND_SHA256 = 5,       // "SHA256": digest of the file's bytes
 };
 
 // Returns the kind that the text names; CHECK_KIND_OTHER for unknown text,
 // lower case included.
 int CheckKindFromText(const std::wstring& text);
+// Sets text to the entry text of the kind. Returns false, text unchanged, for
+// CHECK_KIND_OTHER and numbers that are no kind.
+bool CheckKindText(int kind, std::wstring& text);
 
 // Returns the "Ver" key of section "VER" with the file read as an INI file,
 // as read (not case-converted, at most 31 characters); empty when the file,
@@ -24,8 +28,8 @@ int CheckKindFromText(const std::wstring& text);
 std::wstring IniVersionText(const std::wstring& path);
 
 // Computes the value of the kind for the file at path: the version text, the
-// MD5 text (32 upper-case hexadecimal digits) or the INI version; kinds
-// without a value give the empty text. Returns false, value empty, only for
-// kinds CHECK_KIND_VERSION and CHECK_KIND_MD5 when the file has no version
-// resource or cannot be read.
+// MD5 or SHA-256 text (32 or 64 upper-case hexadecimal digits) or the INI
+// version; kinds without a value give the empty text. Returns false, value
+// empty, only for kinds CHECK_KIND_VERSION, CHECK_KIND_MD5 and
+// CHECK_KIND_SHA256 when the file has no version resource or cannot be read.
 bool ComputeFileCheckValue(int kind, const std::wstring& path, std::wstring& value);

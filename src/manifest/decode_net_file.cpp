@@ -27,7 +27,7 @@ bool CreateLocalFile(const SFileItem& entry, const std::wstring& source, const s
         error = LastSystemError();
         return false;
     case kZipZf7z: {
-        const int64_t length = DecompressZf7zFile(source, destination);
+        const int64_t length = DecompressZf7zFile(source, destination, entry.size);
         if (length >= 1) return true;
         error = static_cast<int>(length);
         return false;
@@ -49,11 +49,9 @@ int DecodeNetFile(int fileId, const std::wstring& source, const std::wstring& de
     }
     // The source is no longer needed; one left behind goes with the staging folder.
     DeleteFileRetry(source, false);
-    if (entry.time != 0 && !SetFileTimes(destination, entry.time)) {
-        DownLogWar("Set LocalFile MTime failed! fileid:%d, file:%s", fileId, destinationText.c_str());
-    }
-    // A file that fails its check is removed: it has the entry's size and
-    // time, so a later run would take it for a sound staged file and install it.
+    // A file that fails its check is removed, and it gets the entry's time
+    // only once it passed: a later run takes a staged file of the entry's
+    // size and time for sound without checking it again.
     std::wstring value;
     if (!entry.ComputeCheckValue(destination, value)) {
         DownLogErr("Calculate CheckValue failed! fileid:%d, file:%s", fileId, destinationText.c_str());
@@ -66,13 +64,15 @@ int DecodeNetFile(int fileId, const std::wstring& source, const std::wstring& de
     if (code != kCheckMatch) {
         DownLogErr("download check failed(%d)! size:%lld, calculateValue=%s,(cfgSize:%d, cfgCheckValue:%s). fileid:%d, "
                    "file:%s",
-                   code, static_cast<long long>(size), valueText.c_str(), entry.size, WideToAnsi(entry.checkValue).c_str(), fileId,
-                   destinationText.c_str());
+                   code, static_cast<long long>(size), valueText.c_str(), entry.size,
+                   WideToAnsi(entry.checkValue).c_str(), fileId, destinationText.c_str());
         DeleteFileRetry(destination, false);
         return 0;
     }
+    if (entry.time != 0 && !SetFileTimes(destination, entry.time)) {
+        DownLogWar("Set LocalFile MTime failed! fileid:%d, file:%s", fileId, destinationText.c_str());
+    }
     DownLogInf("download check success! fileid:%d, size:%lld, checkValue=%s,  file:%s", fileId,
-               static_cast<long long>(size), valueText.c_str(),
-               destinationText.c_str());
+               static_cast<long long>(size), valueText.c_str(), destinationText.c_str());
     return 1;
 }

@@ -17,16 +17,17 @@ constexpr int kErrorUnsupportedZipType = 87;
 std::wstring DecodedPathOf(const std::wstring& downloadedPath);
 
 // Creates destination from source by the entry's compression kind: stored
-// files are copied over it (with retries), ZF7Z files unpacked into it.
-// Returns true; or false and error: the system's error of the failed copy,
-// the DecompressZf7zFile result (0 for data that unpacks to nothing), or
+// files are copied over it (with retries), ZF7Z files unpacked into it when
+// they state the entry's size (any size for an entry without one). Returns
+// true; or false and error: the system's error of the failed copy, the
+// DecompressZf7zFile result (0 for data that unpacks to nothing), or
 // kErrorUnsupportedZipType for other kinds, which write no file.
 bool CreateLocalFile(const SFileItem& entry, const std::wstring& source, const std::wstring& destination, int& error);
 
 // The whole decode of one download: CreateLocalFile, then deletes the source,
-// sets the destination's times to the entry's time when it has one, and
-// compares the destination's size and check value with the entry. Returns 1
-// when the destination exists and passed its check, 0 when any step failed,
-// after one log line naming that step. A failed create leaves the source for
-// inspection; a failed check leaves the destination.
+// compares the destination's size and check value with the entry and, once
+// they agree, sets the destination's times to the entry's time when it has
+// one. Returns 1 when the destination exists and passed its check, 0 when any
+// step failed, after one log line naming that step. A failed create leaves
+// the source for inspection; a failed check removes the destination.
 int DecodeNetFile(int fileId, const std::wstring& source, const std::wstring& destination, const SFileItem& entry);

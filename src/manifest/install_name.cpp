@@ -19,6 +19,29 @@ bool IsParentLikeComponent(const std::wstring& text, size_t start, size_t end) {
     return dots >= 2;
 }
 
+// A component that the system reads as a device: a device name before the
+// first dot, whatever the extension, blanks before the dot ignored ("NUL",
+// "nul.txt", "COM1 .log"). The superscript digits count as digits there.
+bool IsDeviceComponent(const std::wstring& text, size_t start, size_t end) {
+    static const wchar_t* const kDevices[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
+    size_t stem = start;
+    while (stem < end && text[stem] != L'.') ++stem;
+    while (stem > start && text[stem - 1] == L' ') --stem;
+    const std::wstring base = FoldCaseText(text.substr(start, stem - start));
+    for (const wchar_t* device : kDevices) {
+        if (base == device) return true;
+    }
+    if (base.size() != 4 || (base.compare(0, 3, L"COM") != 0 && base.compare(0, 3, L"LPT") != 0)) return false;
+    const wchar_t digit = base[3];
+    return (digit >= L'1' && digit <= L'9') || digit == L'\u00B9' || digit == L'\u00B2' || digit == L'\u00B3';
+}
+
+// The system drops a component's trailing dots and spaces, so such a name
+// reaches another file than the one it reads as.
+bool EndsInDotOrSpace(const std::wstring& text, size_t start, size_t end) {
+    return end > start && (text[end - 1] == L'.' || text[end - 1] == L' ');
+}
+
 }  // namespace
 
 bool IsInstallRelativeName(const std::wstring& name) {
@@ -27,10 +50,20 @@ bool IsInstallRelativeName(const std::wstring& name) {
     while (start <= name.size()) {
         size_t end = start;
         while (end < name.size() && !IsPathSeparator(name[end])) ++end;
-        if (IsParentLikeComponent(name, start, end)) return false;
+        if (IsParentLikeComponent(name, start, end) || IsDeviceComponent(name, start, end) ||
+            EndsInDotOrSpace(name, start, end)) {
+            return false;
+        }
         start = end + 1;
     }
     return true;
+}
+
+bool IsBareFileName(const std::wstring& name) {
+    for (wchar_t c : name) {
+        if (IsPathSeparator(c)) return false;
+    }
+    return IsInstallRelativeName(name);
 }
 
 std::wstring FoldFileName(const std::wstring& name) { return FoldCaseText(name); }

@@ -5,11 +5,17 @@
 
 #include <string>
 
-// True when the name stays inside the directory it is appended to: not
-// empty, not starting with a separator, without ':' (no drive, no stream)
-// and without a component made only of dots and spaces that holds two or
-// more dots (the system reads "..", ". ." and "..." alike as the parent).
+// True when the name stays inside the directory it is appended to and
+// reaches the file it reads as: not empty, not starting with a separator,
+// without ':' (no drive, no stream), without a component made only of dots
+// and spaces that holds two or more dots (the system reads "..", ". ." and
+// "..." alike as the parent), without a component that names a device
+// ("CON", "NUL", "COM1", "LPT1"... also with an extension) and without a
+// component ending in a dot or a space, which the system drops.
 bool IsInstallRelativeName(const std::wstring& name);
+// True when the name is a single component that IsInstallRelativeName takes:
+// a file of the directory itself.
+bool IsBareFileName(const std::wstring& name);
 
 // The name with its letters in one case, for comparing names ignoring case:
 // the letters of ASCII, Latin-1 and Cyrillic, without depending on the C

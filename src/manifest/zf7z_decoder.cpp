@@ -44,7 +44,7 @@ public:
     virtual void Write(const uint8_t* bytes, size_t count) = 0;
 };
 
-enum class StreamOutcome { kDecoded, kReadFailed, kUndecodable };
+enum class StreamOutcome { kDecoded, kReadFailed, kUndecodable, kOtherSize };
 
 // Reads until buffer holds count bytes or the source ends.
 bool ReadUpTo(Zf7zSource& source, uint8_t* buffer, size_t count, size_t& got) {
@@ -60,8 +60,9 @@ bool ReadUpTo(Zf7zSource& source, uint8_t* buffer, size_t count, size_t& got) {
 
 // Decodes as the SDK's one-call decoder does into a buffer of the stated
 // size: output ends at that size or at the end mark; a stream that ends before
-// either fails.
-StreamOutcome DecodeStream(Zf7zSource& source, Zf7zSink& sink, uint64_t& decodedLength) {
+// either fails. A stated size other than expectedSize (when that is not
+// negative) fails before the sink is touched.
+StreamOutcome DecodeStream(Zf7zSource& source, Zf7zSink& sink, int64_t expectedSize, uint64_t& decodedLength) {
     decodedLength = 0;
     uint8_t header[kZf7zHeaderSize];
     size_t headerLength = 0;
@@ -70,6 +71,7 @@ StreamOutcome DecodeStream(Zf7zSource& source, Zf7zSink& sink, uint64_t& decoded
         return StreamOutcome::kUndecodable;
     }
     const uint32_t statedSize = ReadLittleEndian32(header + kZf7zSizeOffset);
+    if (expectedSize >= 0 && statedSize != static_cast<uint64_t>(expectedSize)) return StreamOutcome::kOtherSize;
     LzmaStreamDecoder decoder;
     // The size and the dictionary come from the file server; one that cannot
     // be held fails the file, like a damaged stream, rather than the process.
@@ -197,29 +199,38 @@ private:
 
 }  // namespace
 
-bool DecodeZf7z(const uint8_t* container, size_t size, std::unique_ptr<uint8_t[]>& decoded, size_t& decodedLength) {
+bool DecodeZf7z(const uint8_t* container, size_t size, std::unique_ptr<uint8_t[]>& decoded, size_t& decodedLength,
+                int64_t expectedSize) {
     decoded.reset();
     decodedLength = 0;
     MemorySource source(container, size);
     MemorySink sink;
     uint64_t length = 0;
-    if (DecodeStream(source, sink, length) != StreamOutcome::kDecoded) return false;
+    if (DecodeStream(source, sink, expectedSize, length) != StreamOutcome::kDecoded) return false;
     decoded = sink.Take();
     decodedLength = static_cast<size_t>(length);
     return true;
 }
 
-int64_t DecompressZf7zFile(const std::wstring& source, const std::wstring& destination) {
+int64_t DecompressZf7zFile(const std::wstring& source, const std::wstring& destination, int64_t expectedSize) {
     UniqueFileStream input = OpenForBinaryRead(source);
     if (!input) return ZF7Z_ERROR_OPEN_SOURCE;
     FileSource packed(input.get());
     FileSink sink(destination);
     uint64_t length = 0;
-    const StreamOutcome outcome = DecodeStream(packed, sink, length);
+    const StreamOutcome outcome = DecodeStream(packed, sink, expectedSize, length);
     input.reset();
-    if (outcome != StreamOutcome::kDecoded) {
+    switch (outcome) {
+    case StreamOutcome::kDecoded:
+        break;
+    case StreamOutcome::kOtherSize:
+        return ZF7Z_ERROR_OTHER_SIZE;
+    case StreamOutcome::kReadFailed:
         sink.Discard();
-        return outcome == StreamOutcome::kReadFailed ? ZF7Z_ERROR_READ_SOURCE : ZF7Z_ERROR_DECODE;
+        return ZF7Z_ERROR_READ_SOURCE;
+    case StreamOutcome::kUndecodable:
+        sink.Discard();
+        return ZF7Z_ERROR_DECODE;
     }
     return sink.Finish(length);
 }

@@ -1,6 +1,6 @@
 // What the update worker needs from the system around it beyond files: where
-// the running updater lives, the product's identity, the connections of the
-// download manager and the starting of programs. The executable uses the
+// the running updater lives, the product's identity and release keys, the
+// connections of the download manager and the starting of programs. The executable uses the
 // system's own (the updater application implements it); tests stand in for it.
 //
 // Threading: the worker calls it on its own thread, except ConnectionFactory,
@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "net/http_connection.h"
 
@@ -24,6 +25,10 @@ public:
     // The command string the updater was started with: the value of the
     // update-info macro "%ORGPARAM%".
     virtual std::wstring StartParameters() = 0;
+    // The public keys (PEM texts) of the release keys: a manifest is used
+    // only when one of them verifies its signature. Empty: manifests are
+    // used unsigned.
+    virtual std::vector<std::string> ReleaseKeys() = 0;
     // Makes the download manager's connections; outlives the worker.
     virtual CHttpConnectionFactory* ConnectionFactory() = 0;
     // Runs a command line and waits as RunProgram (util/process_util.h)

@@ -7,6 +7,7 @@
 
 #include "manifest/cfg_file_lists.h"
 #include "manifest/decode_net_file.h"
+#include "manifest/install_name.h"
 #include "manifest/proxy_config.h"
 #include "update/update_progress.h"
 #include "update/update_result.h"
@@ -140,8 +141,13 @@ int CUpdateThread::UpdateFiles() {
         DownLogErr("down FINGER file failed! ");
         return URC_DOWNLOAD_ERR;
     }
+    // Nothing of the manifest is read before its signature is verified.
+    const std::vector<std::string> releaseKeys = environment_.ReleaseKeys();
+    const bool signedReleases = !releaseKeys.empty();
+    if (signedReleases && !VerifyNewManifest(manifest.srcPath, releaseKeys)) return URC_DOWNLOAD_ERR;
     ReloadNewUpdateInfo();
     DownLogInf("Server ver(%s), dest ver(%s)", WideToAnsi(newVersion_).c_str(), WideToAnsi(destVersion_).c_str());
+    if (signedReleases && !AcceptsNewVersion()) return URC_LOCAL_UPDATE_ERR;
     if (!Calculate()) return URC_LOCAL_UPDATE_ERR;
 
     SetPercentRange(7, 13);
@@ -164,6 +170,14 @@ bool CUpdateThread::Calculate() {
     const std::wstring section = newUpdateInfo_.GetMainSection();
     const std::string file = WideToAnsi(newUpdateInfo_.GetFile());
     DownLogInf("Calculate: (%s:[%s])", file.c_str(), WideToAnsi(section).c_str());
+    // The updater is started and copied by this name: a file of the
+    // installation folder itself, nothing else.
+    const std::wstring updater = UpdateProgramName(newUpdateInfo_);
+    if (!IsBareFileName(updater)) {
+        DownLogErr("UpdateExe is no bare file name, refused! (name:%s, file:%s)", WideToAnsi(updater).c_str(),
+                   file.c_str());
+        return false;
+    }
     if (!newFinger_.LoadFinger(newUpdateInfo_, section)) {
         DownLogErr("InitSection failed! (%s:[%s])", file.c_str(), WideToAnsi(section).c_str());
         return false;

@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "diag/trace_log.h"
 #include "manifest/decode_net_file_thread.h"
@@ -80,6 +81,15 @@ public:
     int QueryMeetingInfo(std::wstring& domain);
     int QueryVersionInfo(std::wstring& spver, std::wstring& upurl);
 
+    // Trust in the new manifest, fetched into "UpdateVer\" from srcPath:
+    // true when one of the release keys verifies the signature file beside
+    // it. Otherwise logs why and removes the staged manifest.
+    bool VerifyNewManifest(const std::wstring& srcPath, const std::vector<std::string>& releaseKeys);
+    // True when the new manifest's version is not below the installed one, or
+    // its "AllowDowngrade" is 1. Otherwise logs it and removes the staged
+    // manifest.
+    bool AcceptsNewVersion();
+
     // Self-update: true when the updater runs from "UpdateVer\".
     bool IsRunningInTempDir();
     // 0 to go on in this process; URC_UNKNOW_ERR, URC_DOWNLOAD_ERR or
@@ -133,6 +143,8 @@ private:
     std::wstring LoadUpdateInfo(CQKUpdateIni& info, const std::wstring& path);
     void ReloadMainUpdateInfo();
     void ReloadNewUpdateInfo();
+    // Removes the new manifest and its signature file from "UpdateVer\".
+    void DiscardNewManifest();
     // "UpdateExe" of the info's main section, or the OEM's default name.
     std::wstring UpdateProgramName(const CQKUpdateIni& info) const;
     enum ReplyFetch { kReplyRead, kReplyNotDownloaded, kReplyUnreadable };

@@ -147,6 +147,11 @@ private:
     fs::path runReportDir_;
 };
 
+// The key file of the release key that the default build holds
+// (keys/release-test.pem), and of one that no build holds.
+fs::path TestReleaseKey();
+fs::path ForeignKey();
+
 // What a release is made with; empty texts leave the release tool's defaults.
 struct ReleaseRecipe {
     std::string version;
@@ -154,9 +159,13 @@ struct ReleaseRecipe {
     std::vector<std::pair<std::string, bool>> removals;  // name, fail on error
     std::string updateExe;
     std::string stopCmd, checkCmd, setupCmd, startCmd;
+    bool allowDowngrade = false;
+    fs::path signKey = TestReleaseKey();  // empty: the release is not signed
 };
 // Publishes the folder sourceDir with the release tool into outputDir.
 void PublishRelease(const fs::path& sourceDir, const fs::path& outputDir, const ReleaseRecipe& recipe);
+// Writes the signature file of a manifest written by hand, signed with key.
+void SignManifest(const fs::path& manifest, const fs::path& key = TestReleaseKey());
 
 // Writes bytes to dir/relative, creating folders.
 void WriteFile(const fs::path& dir, const std::string& relative, const std::string& bytes);

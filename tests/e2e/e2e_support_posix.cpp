@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "publish/release_builder.h"
+#include "publish/release_signer.h"
 #include "update/update_result.h"
 #include "util/code_page.h"
 #include "util/path_separators.h"
@@ -376,9 +377,24 @@ void PublishRelease(const fs::path& sourceDir, const fs::path& outputDir, const 
     options.checkCmd = Wide(recipe.checkCmd);
     options.setupCmd = Wide(recipe.setupCmd);
     options.startCmd = Wide(recipe.startCmd);
+    options.allowDowngrade = recipe.allowDowngrade;
+    if (!recipe.signKey.empty()) options.signKey = FromPosixPath(recipe.signKey.string());
     CReleaseBuilder builder;
     SReleaseSummary summary;
     ASSERT_TRUE(builder.Build(options, summary)) << WideToUtf8(builder.GetError());
+}
+
+fs::path TestReleaseKey() { return fs::path(ZM_SOURCE_DIR) / "keys" / "release-test.pem"; }
+
+fs::path ForeignKey() { return fs::path(ZM_SOURCE_DIR) / "tests" / "support" / "foreign-test-key.pem"; }
+
+void SignManifest(const fs::path& manifest, const fs::path& key) {
+    std::string signature;
+    std::wstring error;
+    ASSERT_TRUE(SignReleaseBytes(FromPosixPath(key.string()), ReadFileBytes(manifest), signature, error))
+        << WideToUtf8(error);
+    std::ofstream out(manifest.string() + ".sig", std::ios::binary | std::ios::trunc);
+    out.write(signature.data(), static_cast<std::streamsize>(signature.size()));
 }
 
 void WriteFile(const fs::path& dir, const std::string& relative, const std::string& bytes) {

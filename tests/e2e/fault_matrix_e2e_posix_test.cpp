@@ -82,11 +82,10 @@ std::vector<Cell> Cells() {
 // The results a cell may end with besides success. Good servers make up for
 // most faults. A size change fails a file when a connection reports it, and
 // bytes that fail the check value fail the file's decode (6), when the bad
-// server served part of the file. The manifest has neither a size nor a check
-// value: when the bad server answers it first, the cut manifest is taken and
-// fails the calculation (10).
+// server served part of the file. The manifest has no size of its own: when
+// the bad server answers it or its signature first, the cut file is taken and
+// fails the signature (6).
 std::set<int> FailureCodes(const Cell& cell) {
-    if (cell.fault == Fault::kSize && cell.stage == Stage::kManifest) return {URC_DOWNLOAD_ERR, URC_LOCAL_UPDATE_ERR};
     if (cell.fault == Fault::kSize || cell.fault == Fault::kCorrupt) return {URC_DOWNLOAD_ERR};
     return {};
 }
@@ -145,7 +144,10 @@ protected:
     std::vector<std::string> StagePaths(Stage stage) const {
         switch (stage) {
             case Stage::kQueries: return {"/servlet/getClientAccKey", "/servlet/QueryClientVer"};
-            case Stage::kManifest: return {"/UpdateInfo.ini." + std::string(ReleasePair::kNewVersion)};
+            case Stage::kManifest: {
+                const std::string manifest = "/UpdateInfo.ini." + std::string(ReleasePair::kNewVersion);
+                return {manifest, manifest + ".sig"};
+            }
             case Stage::kFiles: return releases_->DataPaths();
             case Stage::kNewUpdater: return {"/" + std::string(ReleasePair::kNewVersion) + "/ZOLTAMeeting.exe"};
         }

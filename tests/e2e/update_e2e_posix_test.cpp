@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <thread>
@@ -153,7 +155,7 @@ TEST_F(UpdateE2e, FreshInstallOfTwoHundredFilesThenNothingThenAPartialChange) {
 
     const DriverReport partial = Update(VersionParameters("3.0.0.0"));
     ASSERT_EQ(partial.result, 0);
-    std::vector<std::string> expected = {"/UpdateInfo.ini.3.0.0.0"};
+    std::vector<std::string> expected = {"/UpdateInfo.ini.3.0.0.0", "/UpdateInfo.ini.3.0.0.0.sig"};
     for (int i : changed) {
         if (i != 7 && i != 21) expected.push_back("/3.0.0.0/" + ClientFile(i));
     }
@@ -228,7 +230,7 @@ TEST_F(UpdateE2e, DyingServerEndsWithSixAndTheRerunFetchesOnlyWhatWasMissing) {
     }
     const std::vector<std::string> fetched = DistinctPaths(revived.FileRequests());
     for (const std::string& path : fetched) EXPECT_EQ(staged.count(path), 0u) << path << " was fetched again";
-    EXPECT_EQ(fetched.size(), 1 + 30 - staged.size());  // the manifest and the missing data
+    EXPECT_EQ(fetched.size(), 2 + 30 - staged.size());  // the manifest, its signature and the missing data
 }
 
 class SelfUpdateE2e : public UpdateE2e {
@@ -479,20 +481,116 @@ TEST_F(UpdateE2e, BadManifestsLeaveTheInstallationAsItWas) {
         return now;
     };
 
+    // Signed, so that the updater reads them.
     WriteFile(releases_.path(), "UpdateInfo.ini.3.0.0.0",
               "[VER]\r\nVer=3.0.0.0\r\n[MAIN]\r\nJob_1=dlfl;bin\\mod001.dll\r\n");
+    SignManifest(releases_.path() / "UpdateInfo.ini.3.0.0.0");
     EXPECT_EQ(Update(VersionParameters("3.0.0.0")).result, 10);
     EXPECT_EQ(installation(), before);
 
     WriteFile(releases_.path(), "UpdateInfo.ini.3.0.0.1",
               "[VER]\r\nVer=3.0.0.1\r\n[MAIN]\r\nJob_1=dlfl;..\\evil.dll;4;1500000000;;3.0.0.1/evil.dll;4;;;\r\n");
     WriteFile(releases_.path(), "3.0.0.1/evil.dll", "evil");
+    SignManifest(releases_.path() / "UpdateInfo.ini.3.0.0.1");
     mirrors_.ClearRequests();
     EXPECT_EQ(Update(VersionParameters("3.0.0.1")).result, 10);
     EXPECT_EQ(installation(), before);
-    EXPECT_EQ(DistinctPaths(mirrors_.FileRequests()), std::vector<std::string>{"/UpdateInfo.ini.3.0.0.1"});
+    EXPECT_EQ(DistinctPaths(mirrors_.FileRequests()),
+              (std::vector<std::string>{"/UpdateInfo.ini.3.0.0.1", "/UpdateInfo.ini.3.0.0.1.sig"}));
     EXPECT_FALSE(fs::exists(app_.Dir().parent_path() / "evil.dll"));
     EXPECT_EQ(app_.Journal().size(), 1u);
+}
+
+// Every release the updater takes is signed by a key it holds and no older
+// than the installed one, unless its signed manifest allows that; a mirror
+// cannot make it unpack more than the manifest says. A refused release
+// leaves the installation exactly as it was and is reported as a failure.
+TEST_F(UpdateE2e, OnlySignedReleasesAndNoStepBackUnlessAllowed) {
+    WriteClient(8, 2);
+    ReleaseRecipe v2;
+    v2.version = "2.0.0.0";
+    v2.packPatterns = {"*.bin"};
+    Publish(v2);
+    StartMirrors(2);
+    ServerSet logServer;
+    ServerOptions logOptions;
+    logOptions.reportDir = reportStore_.path().string();
+    logServer.Add(logOptions);
+    auto params = [&](const std::string& version) {
+        return "-SPVER=pc-" + version + "\n-UPURL=" + mirrors_.Urls() + "\n-MEET=8801;x\n-LOGCFG=x;127.0.0.1:12005:" +
+               std::to_string(logServer.Port(0)) + "\n";
+    };
+    auto logLines = [this](const std::string& text) {
+        const std::string log = app_.Read("log/QKMeeting.log");
+        size_t n = 0;
+        for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++n;
+        return n;
+    };
+    ASSERT_EQ(Update(params("2.0.0.0")).result, 0);
+    EXPECT_EQ(logLines("manifest signature verified! (file:UpdateInfo.ini.2.0.0.0)"), 1u);
+    const std::map<std::string, std::string> installed = app_.Contents();
+    size_t reports = 0;
+
+    struct Refusal {
+        std::string version;
+        int result;
+        std::string logLine;
+        std::function<void(ReleaseRecipe&)> adjust;  // before publishing
+        std::function<void()> tamper;                // after publishing
+    };
+    const fs::path out = releases_.path();
+    const std::vector<Refusal> refusals = {
+        {"3.0.0.1", 6, "manifest signature refused: no signature file from any file server! (file:UpdateInfo.ini.3.0.0.1)",
+         [](ReleaseRecipe& r) { r.signKey.clear(); }, nullptr},
+        {"3.0.0.2", 6, "manifest signature refused: wrong signature (made by no key this updater holds, or over other "
+                       "bytes)! (file:UpdateInfo.ini.3.0.0.2)",
+         nullptr,
+         [&] {
+             std::string manifest = ReadFileBytes(out / "UpdateInfo.ini.3.0.0.2");
+             manifest[manifest.size() / 2] ^= 1;
+             WriteFile(out, "UpdateInfo.ini.3.0.0.2", manifest);
+         }},
+        {"3.0.0.3", 6, "manifest signature refused: wrong signature (made by no key this updater holds, or over other "
+                       "bytes)! (file:UpdateInfo.ini.3.0.0.3)",
+         [](ReleaseRecipe& r) { r.signKey = ForeignKey(); }, nullptr},
+        {"1.5.0.0", 10, "manifest ver(1.5.0.0) is below the installed ver(2.0.0.0), downgrade refused!", nullptr,
+         nullptr},
+        // A mirror's container of data004.bin states nearly 4 GiB unpacked.
+        {"3.0.0.4", 6, "CreateLocalFile failed(err:-5)! zipType:2", nullptr,
+         [&] {
+             std::string packed = ReadFileBytes(out / "3.0.0.4" / ClientFile(4));
+             packed.replace(8, 4, "\xF0\xFF\xFF\xFF");
+             WriteFile(out / "3.0.0.4", ClientFile(4), packed);
+         }},
+    };
+    for (const Refusal& refusal : refusals) {
+        SCOPED_TRACE(refusal.version);
+        WriteClient(8, refusal.version[0] - '0');
+        ReleaseRecipe recipe = v2;
+        recipe.version = refusal.version;
+        if (refusal.adjust) refusal.adjust(recipe);
+        Publish(recipe);
+        if (refusal.tamper) refusal.tamper();
+        EXPECT_EQ(Update(params(refusal.version)).result, refusal.result);
+        EXPECT_EQ(logLines(refusal.logLine), 1u) << refusal.logLine;
+        EXPECT_EQ(app_.Contents(), installed);
+        // A refused signature or version leaves no manifest staged.
+        if (refusal.logLine.compare(0, 8, "manifest") == 0) EXPECT_FALSE(app_.Exists("UpdateVer/UpdateInfo.ini"));
+        EXPECT_EQ(CountFiles(reportStore_.path()), ++reports);
+    }
+    EXPECT_FALSE(app_.Exists("UpdateVer/" + ClientFile(4)));
+    EXPECT_EQ(app_.Journal().size(), 1u);
+
+    // Rolled back on purpose: the signed manifest allows it.
+    WriteClient(8, 1);
+    ReleaseRecipe back = v2;
+    back.version = "1.5.0.0";
+    back.allowDowngrade = true;
+    Publish(back);
+    ASSERT_EQ(Update(params("1.5.0.0")).result, 0);
+    for (int i = 0; i < 8; ++i) ExpectInstalled(i, 1);
+    EXPECT_EQ(app_.Read("UpdateInfo.ini"), Manifest("1.5.0.0"));
+    EXPECT_EQ(CountFiles(reportStore_.path()), reports);
 }
 
 }  // namespace

@@ -9,7 +9,14 @@ TEST(CheckValue, KindTextsMatchExactly) {
     EXPECT_EQ(CheckKindFromText(L"VER"), CHECK_KIND_VERSION);
     EXPECT_EQ(CheckKindFromText(L"MD5"), CHECK_KIND_MD5);
     EXPECT_EQ(CheckKindFromText(L"IVER"), CHECK_KIND_INI_VERSION);
+    EXPECT_EQ(CheckKindFromText(L"SHA256"), CHECK_KIND_SHA256);
     EXPECT_EQ(CheckKindFromText(L"md5"), CHECK_KIND_OTHER);
+    std::wstring text;
+    for (int kind : {CHECK_KIND_NONE, CHECK_KIND_VERSION, CHECK_KIND_MD5, CHECK_KIND_INI_VERSION, CHECK_KIND_SHA256}) {
+        ASSERT_TRUE(CheckKindText(kind, text));
+        EXPECT_EQ(CheckKindFromText(text), kind);
+    }
+    EXPECT_FALSE(CheckKindText(CHECK_KIND_OTHER, text));
 }
 
 TEST(CheckValue, VersionKindOfAFileWithoutVersionResourceFails) {

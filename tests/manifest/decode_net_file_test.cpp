@@ -4,7 +4,8 @@
 
 #include <filesystem>
 
-#include "manifest/md5.h"
+#include "manifest/digest.h"
+#include "manifest/zf7z_decoder.h"
 #include "manifest/zf7z_encoder.h"
 #include "pattern_bytes.h"
 #include "temp_dir.h"
@@ -29,10 +30,10 @@ protected:
         entry_.time = kEntryTime;
         entry_.zipType = zipType;
         entry_.checkKind = CHECK_KIND_MD5;
-        CMd5Hasher hasher;
-        Md5Digest digest{};
+        CDigestHasher hasher(DIGEST_MD5);
+        DigestBytes digest;
         EXPECT_TRUE(hasher.Update(content.data(), content.size()) && hasher.Finish(digest));
-        entry_.checkValue = Md5DigestText(digest);
+        entry_.checkValue = DigestText(digest);
     }
     int Decode() { return DecodeNetFile(17, Source(), Destination(), entry_); }
     int CreateError() {
@@ -115,4 +116,31 @@ TEST_F(DecodeNetFileTest, CheckKindNonePassesWhateverTheValueText) {
     entry_.checkKind = CHECK_KIND_NONE;
     entry_.checkValue = L"ANYTHING";
     EXPECT_EQ(Decode(), 1);
+}
+
+// A server states the size of the unpacked file in the container: one that
+// differs from the signed manifest's is refused before any byte is written.
+TEST_F(DecodeNetFileTest, PackedFileStatingAnotherSizeIsRefusedBeforeWriting) {
+    dir_.Write("a.dll", "an old file stays as it is");
+    Download(CompressibleBytes(5000), kZipZf7z);
+    entry_.size = 4999;
+    EXPECT_EQ(CreateError(), ZF7Z_ERROR_OTHER_SIZE);
+    EXPECT_EQ(Decode(), 0);
+    EXPECT_EQ(DestinationBytes(), "an old file stays as it is");
+    EXPECT_TRUE(SourceExists());
+}
+
+TEST_F(DecodeNetFileTest, Sha256EntriesAreCheckedLikeMd5) {
+    const std::string content = PatternBytes(3000);
+    Download(content, kZipStored);
+    entry_.checkKind = CHECK_KIND_SHA256;
+    ASSERT_TRUE(ComputeFileCheckValue(CHECK_KIND_SHA256, Source(), entry_.checkValue));
+    EXPECT_EQ(entry_.checkValue.size(), 64u);
+    EXPECT_EQ(Decode(), 1);
+    EXPECT_EQ(DestinationTime(), kEntryTime);
+    Download(content, kZipStored);
+    entry_.checkKind = CHECK_KIND_SHA256;
+    entry_.checkValue = std::wstring(64, L'0');
+    EXPECT_EQ(Decode(), 0);
+    EXPECT_FALSE(std::filesystem::exists(dir_.path() / "a.dll"));
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "captured_trace_log.h"
+#include "manifest/install_name.h"
 #include "manifest/qk_update_ini.h"
 #include "temp_dir.h"
 
@@ -196,6 +197,9 @@ TEST_F(FingerFileTest, NamesLeavingTheInstallationAreRefused) {
         "dlfl;...\\evil.dll;1;0;;e;1;;x", "dlfl;C:\\evil.dll;1;0;;e;1;;x",       "dlfl;C:evil.dll;1;0;;e;1;;x",
         "dlfl;\\evil.dll;1;0;;e;1;;x",    "dlfl;%APPDIR%evil.dll;1;0;;e;1;;x",   "rmfl;../evil.dll",
         "rmfl;evil.dll:stream",           "rmfl;\\\\server\\share\\evil.dll",
+        // Names the system reads as devices, or as another file without a trailing dot or blank.
+        "dlfl;NUL\\evil.dll;1;0;;e;1;;x", "dlfl;evil.dll\\con.txt;1;0;;e;1;;x", "rmfl;evil.dll\\Com1 .log",
+        "rmfl;evil.dll\\LPT9", "rmfl;evil.dll\\conout$", "dlfl;sub.\\evil.dll;1;0;;e;1;;x", "rmfl;sub \\evil.dll",
     };
     for (const char* value : unsafe) {
         CapturedTraceLog log;
@@ -208,6 +212,14 @@ TEST_F(FingerFileTest, NamesLeavingTheInstallationAreRefused) {
     }
     ASSERT_TRUE(LoadJob("dlfl;plugin\\..hidden\\a..b.dll;1;0;;e;1;;x"));
     EXPECT_EQ(finger_.GetRoot()->items.back()->name, L"plugin\\..hidden\\a..b.dll");
+    ASSERT_TRUE(LoadJob("dlfl;console\\com10.dll;1;0;;e;1;;x"));
+}
+
+TEST(InstallName, BareFileNamesAreSafeNamesWithoutFolder) {
+    EXPECT_TRUE(IsBareFileName(L"ZOLTAMeeting.exe"));
+    for (const wchar_t* name : {L"bin\\up.exe", L"bin/up.exe", L"..", L"up.exe.", L"aux.exe", L"", L"C:up.exe"}) {
+        EXPECT_FALSE(IsBareFileName(name)) << name;
+    }
 }
 
 TEST_F(FingerFileTest, SectionsNestedTooDeepFailTheLoad) {

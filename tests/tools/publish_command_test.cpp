@@ -54,7 +54,8 @@ TEST(PublishCommand, EveryOptionReachesTheOptions) {
                             L"--remove", L"old.dll", L"--remove-strict=must.dll", L"--oem-id", L"ACME",
                             L"--update-exe", L"up.exe", L"--app-exe", L"client.exe", L"--stop-cmd", L"stop",
                             L"--check-cmd", L"check", L"--setup-cmd", L"setup", L"--start-cmd", L"start /WAITIDLE",
-                            L"--ini-ver", L"3", L"--job-string", L"2", L"--section-per-folder", L"--overwrite"});
+                            L"--ini-ver", L"3", L"--job-string", L"2", L"--section-per-folder", L"--overwrite",
+                            L"--sign-key", L"release.pem", L"--allow-downgrade"});
     ASSERT_EQ(ParsePublishArgs(args, options, error), PUBLISH_ARGS_RUN) << error;
     EXPECT_EQ(options.pack, PACK_MATCHING);
     EXPECT_EQ(options.packPatterns, (std::vector<std::wstring>{L"*.dll", L"bin\\*.exe"}));
@@ -76,6 +77,10 @@ TEST(PublishCommand, EveryOptionReachesTheOptions) {
     EXPECT_EQ(options.jobString, 2);
     EXPECT_TRUE(options.sectionPerFolder);
     EXPECT_TRUE(options.overwrite);
+    EXPECT_EQ(options.signKey, L"release.pem");
+    EXPECT_TRUE(options.allowDowngrade);
+    ASSERT_EQ(ParsePublishArgs(With({L"--check", L"Sha256"}), options, error), PUBLISH_ARGS_RUN) << error;
+    EXPECT_EQ(options.checkKind, CHECK_KIND_SHA256);
 }
 
 TEST(PublishCommand, PackAllAndNoneStandAlone) {

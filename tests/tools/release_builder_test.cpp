@@ -10,7 +10,9 @@
 #include "manifest/finger_file.h"
 #include "manifest/ini_document.h"
 #include "manifest/qk_update_ini.h"
+#include "manifest/release_signature.h"
 #include "manifest/zf7z_decoder.h"
+#include "test_keys.h"
 
 namespace {
 
@@ -303,4 +305,43 @@ TEST_F(ReleaseBuilderTest, NamesOutsideAsciiSurviveTheManifest) {
 TEST_F(ReleaseBuilderTest, NameThatTheManifestCannotHoldIsRefused) {
     src_.Write(L"a;b.dll", "x", kTime);
     ExpectFailure(L"cannot be written in the manifest");
+}
+
+TEST_F(ReleaseBuilderTest, SignedReleaseHasTheSignatureOfItsManifest) {
+    src_.Write(L"a.dll", "a", kTime);
+    work_.Write(L"key.pem", kTestReleasePrivateKey, kTime);
+    options_.signKey = work_.Path(L"key.pem");
+    options_.checkKind = CHECK_KIND_SHA256;
+    options_.allowDowngrade = true;
+    ASSERT_TRUE(Publish()) << builder_.GetError().c_str();
+    EXPECT_EQ(summary_.signaturePath, work_.Path(L"out\\UpdateInfo.ini.2.0.0.0.sig"));
+    std::string reason;
+    EXPECT_TRUE(VerifyManifestSignature(summary_.manifestPath, summary_.signaturePath, {kTestReleasePublicKey}, reason))
+        << reason;
+    ASSERT_TRUE(Load());
+    EXPECT_EQ(ini_.GetString(L"VER", L"AllowDowngrade", nullptr, 8), L"1");
+    ASSERT_NE(Entry(L"a.dll"), nullptr);
+    EXPECT_EQ(Entry(L"a.dll")->checkKind, CHECK_KIND_SHA256);
+    EXPECT_EQ(Entry(L"a.dll")->checkValue, L"CA978112CA1BBDCAFAC231B39A23DC4DA786EFF8147C4E72B9807785AFEE48BB");
+
+    // Published again unsigned: no signature of the older bytes is left beside it.
+    options_.signKey.clear();
+    options_.overwrite = true;
+    ASSERT_TRUE(Publish());
+    EXPECT_TRUE(summary_.signaturePath.empty());
+    EXPECT_FALSE(work_.Exists(L"out\\UpdateInfo.ini.2.0.0.0.sig"));
+
+    // A key that cannot sign is refused before anything is written.
+    options_.signKey = work_.Path(L"missing.pem");
+    options_.version = L"2.0.0.1";
+    ExpectFailure(L"cannot read the key file");
+    EXPECT_FALSE(work_.Exists(L"out\\2.0.0.1"));
+}
+
+TEST_F(ReleaseBuilderTest, UpdaterNameMustBeABareFileName) {
+    src_.Write(L"a.dll", "a", kTime);
+    for (const wchar_t* name : {L"bin\\Up.exe", L"..\\Up.exe", L"CON.exe", L"Up.exe."}) {
+        options_.updateExe = name;
+        ExpectFailure(L"must be a bare file name");
+    }
 }

@@ -56,6 +56,7 @@ public:
     std::wstring ModulePath() override { return modulePath_; }
     std::wstring OemId() override { return L"ZOLTA"; }
     std::wstring StartParameters() override { return startParameters; }
+    std::vector<std::string> ReleaseKeys() override { return releaseKeys; }
     CHttpConnectionFactory* ConnectionFactory() override { return &factory_; }
 
     int RunProgram(uint32_t& exitCode, const std::wstring& commandLine, int, bool asAdmin,
@@ -105,6 +106,7 @@ public:
 
     static constexpr uint32_t kNewProcessId = 4242;
     std::wstring startParameters;
+    std::vector<std::string> releaseKeys;  // none: manifests are taken unsigned
     int startProcessError = 0;
 
 private:

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "captured_trace_log.h"
 #include "update/update_result.h"
 #include "update_test_support.h"
 
@@ -37,6 +38,8 @@ TEST_F(UpdateWorker, FreshInstallFromThreeMirrors) {
     EXPECT_EQ(DecodedParameters(app_.Read(L"meetinfo")),
               L"qkmt:|-MEET=8801;x\n-PRODUCT=win32_net\n-SPVER=pc-2.0.0.0\n-UPURL=mirror1;mirror2;mirror3\n");
     EXPECT_GT(RequestsFor("/UpdateInfo.ini.2.0.0.0"), 0);
+    // Without release keys (a test build's) no signature is asked for.
+    EXPECT_EQ(RequestsFor("/UpdateInfo.ini.2.0.0.0.sig"), 0);
     ExpectPercentBands(handle_->Percents(), {0, 5, 7, 13, 90});
     EXPECT_LE(handle_->Percents().back(), 100);
     const std::vector<std::wstring> texts = handle_->StatusTexts();
@@ -178,6 +181,20 @@ TEST_F(UpdateWorker, ManifestNamingFilesOutsideTheInstallationIsRefused) {
     EXPECT_EQ(RequestsFor("/2.0.0.0/evil.dll"), 0);
     EXPECT_TRUE(InstalledFiles().empty());
     EXPECT_FALSE(FileExists(app_.Dir() + L"..\\evil.dll"));
+}
+
+TEST_F(UpdateWorker, UpdaterNameOtherThanABareFileNameFailsTheManifest) {
+    for (const char* name : {"..\\evil.exe", "bin\\up.exe", "NUL.exe", "up.exe."}) {
+        SCOPED_TRACE(name);
+        const std::string manifest = std::string("[VER]\r\nVer=2.0.0.0\r\n[MAIN]\r\nUpdateExe=") + name + "\r\n";
+        for (const std::string& host : kMirrors) network_.PutFile(host, "/UpdateInfo.ini.2.0.0.0", manifest);
+        SetVersionParameters(L"2.0.0.0");
+        CapturedTraceLog log;
+        ASSERT_TRUE(log.opened());
+        EXPECT_EQ(Run(), URC_LOCAL_UPDATE_ERR);
+        EXPECT_EQ(log.Count(std::string("UpdateExe is no bare file name, refused! (name:") + name), 1u);
+        EXPECT_TRUE(InstalledFiles().empty());
+    }
 }
 
 TEST_F(UpdateWorker, NoFileServerAndBadServerStrings) {

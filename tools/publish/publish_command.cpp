@@ -28,6 +28,8 @@ enum OptionId {
     OPT_START_CMD,
     OPT_SECTION_PER_FOLDER,
     OPT_OVERWRITE,
+    OPT_ALLOW_DOWNGRADE,
+    OPT_SIGN_KEY,
     OPT_HELP,
 };
 
@@ -57,6 +59,8 @@ const std::map<std::wstring, OptionSpec>& Options() {
         {L"--start-cmd", {OPT_START_CMD, true}},
         {L"--section-per-folder", {OPT_SECTION_PER_FOLDER, false}},
         {L"--overwrite", {OPT_OVERWRITE, false}},
+        {L"--allow-downgrade", {OPT_ALLOW_DOWNGRADE, false}},
+        {L"--sign-key", {OPT_SIGN_KEY, true}},
         {L"--help", {OPT_HELP, false}},
         {L"-h", {OPT_HELP, false}},
     };
@@ -83,6 +87,8 @@ bool ParseCheckKind(const std::wstring& text, int& kind) {
         kind = CHECK_KIND_NONE;
     } else if (lower == L"md5") {
         kind = CHECK_KIND_MD5;
+    } else if (lower == L"sha256") {
+        kind = CHECK_KIND_SHA256;
     } else if (lower == L"ver") {
         kind = CHECK_KIND_VERSION;
     } else if (lower == L"iver") {
@@ -181,7 +187,7 @@ PublishArgsResult ParsePublishArgs(const std::vector<std::wstring>& args, SRelea
             break;
         case OPT_CHECK:
             if (!ParseCheckKind(value, options.checkKind)) {
-                error = L"--check needs MD5, VER, IVER or none, not '" + value + L"'";
+                error = L"--check needs MD5, SHA256, VER, IVER or none, not '" + value + L"'";
                 return PUBLISH_ARGS_ERROR;
             }
             break;
@@ -216,6 +222,12 @@ PublishArgsResult ParsePublishArgs(const std::vector<std::wstring>& args, SRelea
         case OPT_OVERWRITE:
             options.overwrite = true;
             break;
+        case OPT_ALLOW_DOWNGRADE:
+            options.allowDowngrade = true;
+            break;
+        case OPT_SIGN_KEY:
+            options.signKey = value;
+            break;
         }
     }
     if (!ResolvePack(packValues, options, error)) return PUBLISH_ARGS_ERROR;
@@ -234,9 +246,10 @@ std::wstring PublishUsage() {
     return L"Usage: publish --src DIR --out DIR --version VERSION [options]\n"
            L"\n"
            L"Turns the client files in DIR into a release that file servers serve as it is:\n"
-           L"  OUT/UpdateInfo.ini.VERSION   the manifest that updaters download\n"
-           L"  OUT/UpdateInfo.ini           the same manifest, the copy an installation keeps\n"
-           L"  OUT/VERSION/NAME             every file, stored as it is or packed as ZF7Z\n"
+           L"  OUT/UpdateInfo.ini.VERSION       the manifest that updaters download\n"
+           L"  OUT/UpdateInfo.ini.VERSION.sig   its signature (with --sign-key)\n"
+           L"  OUT/UpdateInfo.ini               the same manifest, the copy an installation keeps\n"
+           L"  OUT/VERSION/NAME                 every file, stored as it is or packed as ZF7Z\n"
            L"The manifest is UTF-16LE; files are listed sorted by name. An UpdateInfo.ini at\n"
            L"the top of the source folder is not published.\n"
            L"\n"
@@ -249,8 +262,9 @@ std::wstring PublishUsage() {
            L"                         a separator, ignoring case; empty files stay stored\n"
            L"                         (default none)\n"
            L"  --level N              LZMA level 0 (fast) to 9 (small) for packing (default 5)\n"
-           L"  --check MD5|VER|IVER|none\n"
-           L"                         check value of every file (default MD5)\n"
+           L"  --check MD5|SHA256|VER|IVER|none\n"
+           L"                         check value of every file (default MD5; SHA256 only once\n"
+           L"                         every installed updater reads it)\n"
            L"  --remove NAME          a file the update deletes from the installation (repeatable)\n"
            L"  --remove-strict NAME   as --remove, but a failed delete fails the update\n"
            L"  --update-exe NAME      the updater program (default: OEM id + Meeting.exe)\n"
@@ -264,6 +278,9 @@ std::wstring PublishUsage() {
            L"  --job-string N         status text number shown while updating (default 0)\n"
            L"  --section-per-folder   each top-level folder gets a section of its own (DIR_name)\n"
            L"  --overwrite            replace OUT/VERSION when it exists\n"
+           L"  --sign-key FILE        sign the manifest with the release key in FILE (PEM, P-256);\n"
+           L"                         updaters with release keys take signed manifests only\n"
+           L"  --allow-downgrade      updaters take this version even over a later installed one\n"
            L"  --help, -h             this text\n"
            L"Options also take their value after '=' (--out=DIR).\n"
            L"\n"
@@ -299,5 +316,6 @@ int RunPublish(const std::vector<std::wstring>& args, std::wstring& out, std::ws
           std::to_wstring(summary.files) + L" files (" + std::to_wstring(summary.packed) + L" packed), " +
           std::to_wstring(summary.removals) + L" to remove; " + std::to_wstring(summary.sourceBytes) +
           L" bytes installed, " + std::to_wstring(summary.transferBytes) + L" bytes to transfer\n";
+    if (!summary.signaturePath.empty()) out += L"signed with " + options.signKey + L": " + summary.signaturePath + L"\n";
     return kPublishOk;
 }

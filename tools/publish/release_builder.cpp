@@ -5,7 +5,9 @@
 #include <map>
 
 #include "manifest/install_name.h"
+#include "manifest/release_signature.h"
 #include "publish/name_pattern.h"
+#include "publish/release_signer.h"
 #include "publish/update_info_writer.h"
 #include "util/file_util.h"
 #include "util/path_separators.h"
@@ -124,7 +126,8 @@ bool CReleaseBuilder::CheckOptions() {
     if (options_.jobString < 0) return Fail(L"the job string must not be negative");
     if (options_.packLevel < 0 || options_.packLevel > 9) return Fail(L"the pack level must be 0 to 9");
     if (options_.pack == PACK_MATCHING && options_.packPatterns.empty()) return Fail(L"no pack pattern given");
-    if (options_.checkKind < CHECK_KIND_NONE || options_.checkKind >= CHECK_KIND_OTHER) {
+    std::wstring checkKindText;
+    if (!CheckKindText(options_.checkKind, checkKindText)) {
         return Fail(L"unknown check kind " + std::to_wstring(options_.checkKind));
     }
     const std::wstring mainSection = MainSectionName(options_.iniVer);
@@ -136,6 +139,16 @@ bool CReleaseBuilder::CheckOptions() {
     if (options_.updateExe.empty()) options_.updateExe = options_.oemId + L"Meeting.exe";
     if (options_.updateExe.size() > kMaxUpdateExeChars || HasLineBreak(options_.updateExe)) {
         return Fail(L"the updater name must be one line of at most 255 characters");
+    }
+    if (!IsBareFileName(options_.updateExe)) {
+        return Fail(L"the updater name '" + options_.updateExe +
+                    L"' must be a bare file name (no folder, no device name, not ending in a dot or blank)");
+    }
+    // A key that cannot sign is found before anything is written.
+    std::string probe;
+    std::wstring signError;
+    if (!options_.signKey.empty() && !SignReleaseBytes(options_.signKey, std::string(), probe, signError)) {
+        return Fail(signError);
     }
     const std::pair<const wchar_t*, const std::wstring*> commands[] = {{kStopCmdKey, &options_.stopCmd},
                                                                         {kCheckCmdKey, &options_.checkCmd},
@@ -333,6 +346,7 @@ bool CReleaseBuilder::WriteManifest(const std::vector<SFileItem>& entries) {
     writer.BeginSection(kVersionSection);
     writer.AddString(kVersionKey, options_.version);
     writer.AddString(kIniVersionKey, std::to_wstring(options_.iniVer));
+    if (options_.allowDowngrade) writer.AddString(kAllowDowngradeKey, L"1");
 
     writer.BeginSection(MainSectionName(options_.iniVer));
     writer.AddString(kUpdateExeKey, options_.updateExe);
@@ -389,12 +403,23 @@ bool CReleaseBuilder::WriteManifest(const std::vector<SFileItem>& entries) {
     }
 
     const std::string bytes = writer.GetBytes();
-    summary_->manifestPath = outputDir_ + kManifestName + L'.' + options_.version;
-    // The served manifest comes last, and goes when it is not whole.
-    if (!WriteWholeFile(outputDir_ + kManifestName, bytes) || !WriteWholeFile(summary_->manifestPath, bytes)) {
+    const std::wstring manifestPath = outputDir_ + kManifestName + L'.' + options_.version;
+    const std::wstring signaturePath = SignatureFileName(manifestPath);
+    // The served manifest comes last, and goes when it is not whole; a
+    // signature of an older build of this version goes with it.
+    DeleteFileRetry(manifestPath, false, kSingleAttempt);
+    DeleteFileRetry(signaturePath, false, kSingleAttempt);
+    std::string signature;
+    std::wstring error;
+    if (!options_.signKey.empty() && !SignReleaseBytes(options_.signKey, bytes, signature, error)) return Fail(error);
+    if (!WriteWholeFile(outputDir_ + kManifestName, bytes) ||
+        (!signature.empty() && !WriteWholeFile(signaturePath, signature)) || !WriteWholeFile(manifestPath, bytes)) {
         Fail(L"cannot write the manifest to the output folder " + options_.outputDir + ErrorSuffix());
-        DeleteFileRetry(summary_->manifestPath, false, kSingleAttempt);
+        DeleteFileRetry(manifestPath, false, kSingleAttempt);
+        DeleteFileRetry(signaturePath, false, kSingleAttempt);
         return false;
     }
+    summary_->manifestPath = manifestPath;
+    if (!signature.empty()) summary_->signaturePath = signaturePath;
     return true;
 }

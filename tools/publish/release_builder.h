@@ -1,8 +1,9 @@
 // Turning a folder of client files into a release that the file servers
 // serve as it is:
-//   <out>\UpdateInfo.ini.<version>   the manifest that updaters download
-//   <out>\UpdateInfo.ini             the same bytes, the copy an installation keeps
-//   <out>\<version>\<name>           every file, stored as it is or packed as ZF7Z
+//   <out>\UpdateInfo.ini.<version>       the manifest that updaters download
+//   <out>\UpdateInfo.ini.<version>.sig   its signature, when a key is given
+//   <out>\UpdateInfo.ini                 the same bytes, the copy an installation keeps
+//   <out>\<version>\<name>               every file, stored as it is or packed as ZF7Z
 // The manifest lists the files sorted by name (ignoring case), so the same
 // input always gives the same bytes; it holds no time but the files' own.
 //
@@ -41,7 +42,7 @@ struct SReleaseOptions {
     int checkKind = CHECK_KIND_MD5;          // any FileCheckKind but CHECK_KIND_OTHER
     std::vector<SRemoval> removals;
     std::wstring oemId = L"ZOLTA";  // names the OEM section and the default updater name
-    std::wstring updateExe;         // "UpdateExe"; empty: oemId followed by "Meeting.exe"
+    std::wstring updateExe;         // "UpdateExe", a bare file name; empty: oemId followed by "Meeting.exe"
     std::wstring appExe;            // file of "Job_APPEXE" ("%APPEXE%"); empty: no OEM section
     std::wstring stopCmd;
     std::wstring checkCmd;
@@ -53,11 +54,18 @@ struct SReleaseOptions {
     bool sectionPerFolder = false;
     // Replace an existing <out>\<version> folder instead of refusing to run.
     bool overwrite = false;
+    // "AllowDowngrade=1": updaters take this release even where a later one
+    // is installed (to roll a bad release back).
+    bool allowDowngrade = false;
+    // PEM file of the release key's private half; empty: the release is not
+    // signed (release_signer.h).
+    std::wstring signKey;
 };
 
 // What a successful build wrote.
 struct SReleaseSummary {
-    std::wstring manifestPath;  // <out>\UpdateInfo.ini.<version>
+    std::wstring manifestPath;   // <out>\UpdateInfo.ini.<version>
+    std::wstring signaturePath;  // its signature file; empty when not signed
     int files = 0;
     int packed = 0;
     int removals = 0;
@@ -68,8 +76,9 @@ struct SReleaseSummary {
 
 class CReleaseBuilder {
 public:
-    // Checks the options, reads the source folder, writes every file and
-    // then the manifest (last, so a failed build leaves no manifest). Returns
+    // Checks the options, reads the source folder, writes every file, then
+    // the signature and the manifest (last, so a failed build leaves no
+    // manifest; an unsigned one removes an older signature file). Returns
     // true and fills summary; false, with GetError telling why, when an option
     // is invalid, the source folder is missing or holds a file the manifest
     // cannot describe, the output cannot be written, or <out>\<version>

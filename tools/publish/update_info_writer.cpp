@@ -9,6 +9,7 @@
 const wchar_t kVersionSection[] = L"VER";
 const wchar_t kVersionKey[] = L"Ver";
 const wchar_t kIniVersionKey[] = L"INIVer";
+const wchar_t kAllowDowngradeKey[] = L"AllowDowngrade";
 const wchar_t kUpdateExeKey[] = L"UpdateExe";
 const wchar_t kJobStringKey[] = L"JobString";
 const wchar_t kStopCmdKey[] = L"StopCmd";
@@ -30,25 +31,6 @@ bool ZipTypeText(int zipType, std::wstring& text) {
         return true;
     case kZipZf7z:
         text = L"ZF7Z";
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool CheckKindText(int checkKind, std::wstring& text) {
-    switch (checkKind) {
-    case CHECK_KIND_NONE:
-        text.clear();
-        return true;
-    case CHECK_KIND_VERSION:
-        text = L"VER";
-        return true;
-    case CHECK_KIND_MD5:
-        text = L"MD5";
-        return true;
-    case CHECK_KIND_INI_VERSION:
-        text = L"IVER";
         return true;
     default:
         return false;

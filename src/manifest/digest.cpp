@@ -1,8 +1,8 @@
-#include "manifest/md5.h"
+#include "manifest/digest.h"
 
 #include "util/binary_file.h"
 
-std::wstring Md5DigestText(const Md5Digest& digest) {
+std::wstring DigestText(const DigestBytes& digest) {
     static const wchar_t kDigits[] = L"0123456789ABCDEF";
     std::wstring text;
     text.reserve(digest.size() * 2);
@@ -13,11 +13,11 @@ std::wstring Md5DigestText(const Md5Digest& digest) {
     return text;
 }
 
-bool FileMd5Text(const std::wstring& path, std::wstring& hex) {
-    hex.clear();
+bool FileDigest(DigestKind kind, const std::wstring& path, DigestBytes& digest) {
+    digest.clear();
     UniqueFileStream file = OpenForBinaryRead(path);
     if (!file) return false;
-    CMd5Hasher hasher;
+    CDigestHasher hasher(kind);
     // The manifest check reads every file it cannot trust by size and time;
     // a small buffer keeps that cheap in memory.
     char buffer[1024];
@@ -27,8 +27,13 @@ bool FileMd5Text(const std::wstring& path, std::wstring& hex) {
         if (count < sizeof buffer) break;
     }
     if (std::ferror(file.get())) return false;
-    Md5Digest digest;
-    if (!hasher.Finish(digest)) return false;
-    hex = Md5DigestText(digest);
+    return hasher.Finish(digest);
+}
+
+bool FileDigestText(DigestKind kind, const std::wstring& path, std::wstring& hex) {
+    hex.clear();
+    DigestBytes digest;
+    if (!FileDigest(kind, path, digest)) return false;
+    hex = DigestText(digest);
     return true;
 }
