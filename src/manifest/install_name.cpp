@@ -3,6 +3,8 @@
 #include "util/path_separators.h"
 #include "util/text_util.h"
 
+const wchar_t kUndoFolderName[] = L"~UpdateUndo";
+
 namespace {
 
 // A component that the system may resolve to the parent directory: it trims
@@ -19,6 +21,13 @@ bool IsParentLikeComponent(const std::wstring& text, size_t start, size_t end) {
     return dots >= 2;
 }
 
+// The system drops trailing dots and spaces of a component, so
+// "~UpdateUndo. " is the undo folder too.
+bool IsUndoFolderComponent(std::wstring component) {
+    while (!component.empty() && (component.back() == L'.' || component.back() == L' ')) component.pop_back();
+    return EqualsIgnoringCase(component, kUndoFolderName);
+}
+
 }  // namespace
 
 bool IsInstallRelativeName(const std::wstring& name) {
@@ -28,6 +37,7 @@ bool IsInstallRelativeName(const std::wstring& name) {
         size_t end = start;
         while (end < name.size() && !IsPathSeparator(name[end])) ++end;
         if (IsParentLikeComponent(name, start, end)) return false;
+        if (start == 0 && IsUndoFolderComponent(name.substr(0, end))) return false;
         start = end + 1;
     }
     return true;

@@ -5,10 +5,16 @@
 
 #include <string>
 
+// The folder of the installation where an update keeps the files it
+// replaces or deletes, and its journal, until it is complete
+// (update/apply_transaction.h). No release names anything inside it.
+extern const wchar_t kUndoFolderName[];  // "~UpdateUndo"
+
 // True when the name stays inside the directory it is appended to: not
 // empty, not starting with a separator, without ':' (no drive, no stream)
 // and without a component made only of dots and spaces that holds two or
-// more dots (the system reads "..", ". ." and "..." alike as the parent).
+// more dots (the system reads "..", ". ." and "..." alike as the parent);
+// and when it lies outside the undo folder.
 bool IsInstallRelativeName(const std::wstring& name);
 
 // The name with its letters in one case, for comparing names ignoring case:

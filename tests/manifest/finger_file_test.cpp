@@ -190,12 +190,14 @@ TEST_F(FingerFileTest, ErrAndIgnoreSections) {
     EXPECT_TRUE(finger_.GetRoot()->items.empty());
 }
 
-TEST_F(FingerFileTest, NamesLeavingTheInstallationAreRefused) {
+TEST_F(FingerFileTest, NamesLeavingTheInstallationOrInItsUndoFolderAreRefused) {
     const char* const unsafe[] = {
         "dlfl;..\\evil.dll;1;0;;e;1;;x", "dlfl;a\\..\\..\\evil.dll;1;0;;e;1;;x", "dlfl;a/. ./evil.dll;1;0;;e;1;;x",
         "dlfl;...\\evil.dll;1;0;;e;1;;x", "dlfl;C:\\evil.dll;1;0;;e;1;;x",       "dlfl;C:evil.dll;1;0;;e;1;;x",
         "dlfl;\\evil.dll;1;0;;e;1;;x",    "dlfl;%APPDIR%evil.dll;1;0;;e;1;;x",   "rmfl;../evil.dll",
         "rmfl;evil.dll:stream",           "rmfl;\\\\server\\share\\evil.dll",
+        // The folder where an update keeps what it replaces, and its journal.
+        "rmfl;~updateundo\\evil.dll",    "dlfl;~UpdateUndo. /evil.dll;1;0;;e;1;;x",
     };
     for (const char* value : unsafe) {
         CapturedTraceLog log;
@@ -208,6 +210,7 @@ TEST_F(FingerFileTest, NamesLeavingTheInstallationAreRefused) {
     }
     ASSERT_TRUE(LoadJob("dlfl;plugin\\..hidden\\a..b.dll;1;0;;e;1;;x"));
     EXPECT_EQ(finger_.GetRoot()->items.back()->name, L"plugin\\..hidden\\a..b.dll");
+    ASSERT_TRUE(LoadJob("dlfl;plugin\\~UpdateUndo\\a.dll;1;0;;e;1;;x"));
 }
 
 TEST_F(FingerFileTest, SectionsNestedTooDeepFailTheLoad) {
