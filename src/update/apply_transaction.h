@@ -23,7 +23,6 @@
 // Threading: one thread uses an object; the mutex is that thread's.
 #pragma once
 
-#include <memory>
 #include <string>
 #include <vector>
 

@@ -7,14 +7,13 @@
 //
 // With ZM_E2E_WATCHDOG_MS set, the update runs behind the real progress
 // dialog, whose watchdog period is that many milliseconds instead of the
-// product's two minutes. Any other command line that begins with '-' goes
+// product's two minutes; its report then holds the result alone. Any other command line that begins with '-' goes
 // to the launcher's dispatch, as the product's entry point hands it over.
 #include <windows.h>
 
 #include <commctrl.h>
 
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -66,52 +65,6 @@ void WriteReport(int argc, wchar_t** argv, const CHeadlessUpdateHandle& handle, 
     if (WriteWholeFile(name + L".tmp", text)) MoveFileExW((name + L".tmp").c_str(), (name + L".txt").c_str(), 0);
 }
 
-// What the worker reports goes to the dialog and to the recorder alike.
-class CTeeHandle : public CUpdateHandle {
-public:
-    CTeeHandle(CUpdateHandle& dialog, CUpdateHandle& recorder) : dialog_(dialog), recorder_(recorder) {}
-    void NotifyFinished(int code) override {
-        recorder_.NotifyFinished(code);
-        dialog_.NotifyFinished(code);
-    }
-    void NotifyPercent(int percent) override {
-        recorder_.NotifyPercent(percent);
-        dialog_.NotifyPercent(percent);
-    }
-    void Show(int showCommand) override { dialog_.Show(showCommand); }
-    void NotifyStatusText(const std::wstring& text) override {
-        recorder_.NotifyStatusText(text);
-        dialog_.NotifyStatusText(text);
-    }
-    void SetErrorText(const std::wstring& text) override {
-        recorder_.SetErrorText(text);
-        dialog_.SetErrorText(text);
-    }
-    void NotifyBusy(bool busy) override {
-        recorder_.NotifyBusy(busy);
-        dialog_.NotifyBusy(busy);
-    }
-
-private:
-    CUpdateHandle& dialog_;
-    CUpdateHandle& recorder_;
-};
-
-class CRecordedWorker : public CDialogWorker {
-public:
-    CRecordedWorker(CUpdateThread& worker, CHeadlessUpdateHandle& recorder) : worker_(worker), recorder_(recorder) {}
-    void SetHandle(CUpdateHandle* dialog) override {
-        tee_ = std::make_unique<CTeeHandle>(*dialog, recorder_);
-        worker_.SetHandle(tee_.get());
-    }
-    void Start() override { worker_.Start(); }
-
-private:
-    CUpdateThread& worker_;
-    CHeadlessUpdateHandle& recorder_;
-    std::unique_ptr<CTeeHandle> tee_;
-};
-
 unsigned WatchdogPeriodMs() {
     wchar_t text[32] = {};
     if (GetEnvironmentVariableW(L"ZM_E2E_WATCHDOG_MS", text, 32) == 0) return 0;
@@ -153,14 +106,14 @@ int wmain(int argc, wchar_t** argv) {
             // The dialog ends the process with the result, as in the product.
             INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
             InitCommonControlsEx(&controls);
-            CRecordedWorker driven(worker, handle);
+            CDialogWorkerOf<CUpdateThread> driven(worker);
             SMainDlgHooks hooks;
             hooks.watchdogPeriodMs = watchdogMs;
             // No low-space box that nobody would close.
             hooks.freeSpace = [](const std::wstring&, unsigned long long&) { return false; };
             hooks.terminate = [&](int code) {
                 WriteReport(argc, argv, handle, code);
-                ExitProcess(static_cast<UINT>(code));
+                TerminateProcess(GetCurrentProcess(), static_cast<UINT>(code));
             };
             CMainDlg dialog(driven, hooks);
             dialog.DoModal(GetModuleHandleW(nullptr), nullptr);
