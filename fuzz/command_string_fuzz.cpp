@@ -29,6 +29,7 @@ public:
     std::wstring WebHomeUrl() override { return L"http://meeting.example.com/ClientEntrance"; }
     bool ModuleExists(const std::wstring&) override { return allModules_; }
     bool RunningFromUpdateVer() override { return false; }
+    void RecoverUnfinishedApply() override {}
     bool CallClient(const std::wstring&, const std::wstring&, int& result) override {
         ++actions;
         result = 7;

@@ -13,10 +13,10 @@ CTraceManager& TheTraceManager() {
 // code that runs earlier still reaches it through TheTraceManager().
 [[maybe_unused]] CTraceManager& g_traceManager = TheTraceManager();
 
-const char kAgentModule[] = "AgentMain";
-const char kDownModule[] = "DownLoad";
-
 }  // namespace
+
+const char kAgentLogModule[] = "AgentMain";
+const char kDownLogModule[] = "DownLoad";
 
 bool OpenLog(const TraceConfig& config) { return TheTraceManager().OpenLog(config); }
 
@@ -46,11 +46,11 @@ uint32_t TraceWriterThreadId() { return TheTraceManager().WriterThreadId(); }
         va_end(args);                                         \
     }
 
-ZM_DEFINE_LOG_WRAPPER(AgentLogErr, TRACE_ERR, kAgentModule)
-ZM_DEFINE_LOG_WRAPPER(AgentLogInf, TRACE_INF, kAgentModule)
-ZM_DEFINE_LOG_WRAPPER(AgentLogWar, TRACE_WAR, kAgentModule)
+ZM_DEFINE_LOG_WRAPPER(AgentLogErr, TRACE_ERR, kAgentLogModule)
+ZM_DEFINE_LOG_WRAPPER(AgentLogInf, TRACE_INF, kAgentLogModule)
+ZM_DEFINE_LOG_WRAPPER(AgentLogWar, TRACE_WAR, kAgentLogModule)
 
-ZM_DEFINE_LOG_WRAPPER(DownLogDbg, TRACE_DBG, kDownModule)
-ZM_DEFINE_LOG_WRAPPER(DownLogInf, TRACE_INF, kDownModule)
-ZM_DEFINE_LOG_WRAPPER(DownLogWar, TRACE_WAR, kDownModule)
-ZM_DEFINE_LOG_WRAPPER(DownLogErr, TRACE_ERR, kDownModule)
+ZM_DEFINE_LOG_WRAPPER(DownLogDbg, TRACE_DBG, kDownLogModule)
+ZM_DEFINE_LOG_WRAPPER(DownLogInf, TRACE_INF, kDownLogModule)
+ZM_DEFINE_LOG_WRAPPER(DownLogWar, TRACE_WAR, kDownLogModule)
+ZM_DEFINE_LOG_WRAPPER(DownLogErr, TRACE_ERR, kDownLogModule)

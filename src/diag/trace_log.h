@@ -46,6 +46,11 @@ void SetLevel(int level);
 // handler) must not call them there.
 uint32_t TraceWriterThreadId();
 
+// The module names of the launcher's and the updater's lines, for code that
+// logs through Trace for either.
+extern const char kAgentLogModule[];  // "AgentMain"
+extern const char kDownLogModule[];   // "DownLoad"
+
 // The launcher's lines, module name "AgentMain".
 void AgentLogErr(const char* format, ...);
 void AgentLogInf(const char* format, ...);

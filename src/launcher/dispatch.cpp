@@ -57,6 +57,7 @@ LauncherDecision ClassifyCommandLine(CLauncherHost& host, const std::wstring& co
 }
 
 int Dispatch(CLauncherHost& host, const std::wstring& commandLine) {
+    host.RecoverUnfinishedApply();
     LauncherDecision decision = ClassifyCommandLine(host, commandLine);
     switch (decision.type) {
         case CMD_TYPE_WEB_HOME:

@@ -16,7 +16,8 @@ struct LauncherDecision {
 // Classifies the command line without acting on it.
 LauncherDecision ClassifyCommandLine(CLauncherHost& host, const std::wstring& commandLine);
 
-// Classifies and acts. Returns the action's result: the client module's
+// Settles an update left unfinished (CLauncherHost::RecoverUnfinishedApply),
+// then classifies and acts. Returns the action's result: the client module's
 // "Init" result, 0/-1 for the web page, the updater's result, or -1 when a
 // module cannot be called or a command string cannot be decoded.
 int Dispatch(CLauncherHost& host, const std::wstring& commandLine);

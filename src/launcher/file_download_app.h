@@ -13,13 +13,16 @@
 
 #include "diag/mini_dump_make_ctrl.h"
 #include "launcher/share_mem.h"
+#include "launcher/updater_record.h"
 
 class CFileDownloadApp final : public CMiniDumpMakeCtrl {
 public:
     static constexpr const char* kShareMemName = "QKFileDownload";
     static constexpr unsigned kShareMemSize = 128;
-    // How long a previous updater gets to end by itself before it is terminated.
+    // How long a previous updater gets to end by itself before it is
+    // terminated, and then to be gone.
     static constexpr unsigned kPreviousUpdaterGraceMs = 100;
+    static constexpr unsigned kPreviousUpdaterEndMs = 5000;
 
     CFileDownloadApp() = default;
     CFileDownloadApp(const CFileDownloadApp&) = delete;
@@ -35,11 +38,12 @@ public:
     // Unregisters this process as the working updater, unless a newer one
     // has taken over.
     void ExitInstance();
-    // Ends the registered previous updater and registers this process. Only
-    // a process whose executable has this program's file name is ended; any
-    // other registered id is stale and simply replaced. Returns false, after
-    // an ERR line, when the shared memory cannot be opened or the previous
-    // updater cannot be terminated.
+    // Ends the registered previous updater, whatever its file name, and
+    // registers this process with its creation time (updater_record.h). A
+    // registered id whose process is not the one that registered it is
+    // stale and simply replaced. Returns false, after an ERR line, when the
+    // shared memory cannot be opened or the previous updater cannot be
+    // terminated.
     bool StopOther();
 
     const std::wstring& AppDir() const { return appDir_; }
@@ -56,7 +60,7 @@ public:
 private:
     // Waits for the process to end, else terminates it. Returns false only
     // when it cannot be terminated.
-    bool EndPreviousUpdater(unsigned processId);
+    bool EndPreviousUpdater(const SUpdaterRecord& previous);
 
     ShareMem shareMem_;
     std::wstring appDir_;

@@ -4,11 +4,11 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <cstring>
 
 #include "diag/trace_log.h"
 #include "launcher/file_download_app_dump.h"
 #include "launcher/system_update_environment.h"
+#include "launcher/updater_record.h"
 #include "manifest/ini_profile.h"
 #include "ui/main_dlg.h"
 #include "update/update_thread.h"
@@ -29,15 +29,15 @@ const int kMsgError = 6;
 const int kMsgInvalidParameters = 9;
 const int kMsgLocalOperationAbnormal = 14;
 const WORD kWinsockVersion = 0x0202;
+static_assert(kUpdaterRecordSize <= CFileDownloadApp::kShareMemSize, "the updater record fits the shared block");
 
-// The id of the working updater: the block's first 32-bit word.
-uint32_t StoredProcessId(const ShareMem& memory) {
-    uint32_t id = 0;
-    std::memcpy(&id, memory.Data(), sizeof id);
-    return id;
+// When the process was created (100 ns units since 1601); 0 when it
+// cannot be told.
+uint64_t CreationTimeOf(HANDLE process) {
+    FILETIME creation, exit, kernel, user;
+    if (!GetProcessTimes(process, &creation, &exit, &kernel, &user)) return 0;
+    return (static_cast<uint64_t>(creation.dwHighDateTime) << 32) | creation.dwLowDateTime;
 }
-
-void StoreProcessId(ShareMem& memory, uint32_t id) { std::memcpy(memory.Data(), &id, sizeof id); }
 
 std::wstring FileNameOf(const std::wstring& path) {
     std::wstring name;
@@ -125,7 +125,7 @@ void CFileDownloadApp::ExitInstance() {
         DownLogErr("Wait sharemem2 failed! errCode:%d", lock.error());
         return;
     }
-    if (StoredProcessId(memory) == CurrentProcessId()) StoreProcessId(memory, 0);
+    if (ReadUpdaterRecord(memory.Data()).processId == CurrentProcessId()) WriteUpdaterRecord(memory.Data(), 0, 0);
 }
 
 bool CFileDownloadApp::StopOther() {
@@ -140,35 +140,43 @@ bool CFileDownloadApp::StopOther() {
         return false;
     }
     const uint32_t self = CurrentProcessId();
-    const uint32_t previous = StoredProcessId(shareMem_);
+    const SUpdaterRecord previous = ReadUpdaterRecord(shareMem_.Data());
     // Our own id is left from an earlier process that had it and never
     // unregistered: there is nobody to stop.
-    if (previous != 0 && previous != self && !EndPreviousUpdater(previous)) return false;
-    StoreProcessId(shareMem_, self);
+    if (previous.processId != 0 && previous.processId != self && !EndPreviousUpdater(previous)) return false;
+    WriteUpdaterRecord(shareMem_.Data(), self, CreationTimeOf(GetCurrentProcess()));
     return true;
 }
 
-bool CFileDownloadApp::EndPreviousUpdater(unsigned processId) {
-    DownLogDbg("CFileDownloadApp: kill pre-FileUpdate pid:%d", static_cast<int>(processId));
-    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+bool CFileDownloadApp::EndPreviousUpdater(const SUpdaterRecord& previous) {
+    const int processId = static_cast<int>(previous.processId);
+    DownLogDbg("CFileDownloadApp: kill pre-FileUpdate pid:%d", processId);
+    HANDLE process =
+        OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, previous.processId);
     if (!process) {
         DownLogErr("CFileDownloadApp: Open pre-FileUpdate failed! errCode:%d", static_cast<int>(GetLastError()));
         return true;
     }
     // The system reuses the ids of ended processes: an id that now belongs
-    // to another program is stale, and that program must live.
+    // to another program is stale, and that program must live. Whatever
+    // its file name, the process created when the updater registered is it.
     const std::wstring image = ProcessImagePath(process);
-    if (!EqualsIgnoringCase(FileNameOf(image), FileNameOf(GetModulePath()))) {
-        DownLogWar("CFileDownloadApp: pre-FileUpdate pid:%d is not an updater (%s), id replaced",
-                   static_cast<int>(processId), WideToAnsi(image).c_str());
+    if (!IsRecordedUpdater(previous, CreationTimeOf(process), FileNameOf(image), FileNameOf(GetModulePath()))) {
+        DownLogWar("CFileDownloadApp: pre-FileUpdate pid:%d is not an updater (%s), id replaced", processId,
+                   WideToAnsi(image).c_str());
         CloseHandle(process);
         return true;
     }
     bool ended = true;
-    if (WaitForSingleObject(process, kPreviousUpdaterGraceMs) == WAIT_TIMEOUT &&
-        !TerminateProcess(process, CurrentProcessId())) {
-        DownLogErr("CFileDownloadApp: Terminate preFileUpdate failed! errCode:%d", static_cast<int>(GetLastError()));
-        ended = false;
+    if (WaitForSingleObject(process, kPreviousUpdaterGraceMs) == WAIT_TIMEOUT) {
+        if (TerminateProcess(process, CurrentProcessId())) {
+            // Termination is only begun: its files and locks are free once it has gone.
+            WaitForSingleObject(process, kPreviousUpdaterEndMs);
+        } else {
+            DownLogErr("CFileDownloadApp: Terminate preFileUpdate failed! errCode:%d",
+                       static_cast<int>(GetLastError()));
+            ended = false;
+        }
     }
     CloseHandle(process);
     return ended;

@@ -21,6 +21,10 @@ public:
     virtual bool ModuleExists(const std::wstring& module) = 0;
     // The executable's own directory differs from the application directory.
     virtual bool RunningFromUpdateVer() = 0;
+    // Rolls back (or completes) an update whose files were being applied
+    // when its process ended, so that no client module is loaded from a
+    // mix of two releases. Needs no network.
+    virtual void RecoverUnfinishedApply() = 0;
 
     // Loads the module and calls its "Init" with the command line. Returns
     // false when there is no "Init" to call; otherwise result holds its value.

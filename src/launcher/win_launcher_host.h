@@ -13,6 +13,7 @@ public:
     std::wstring WebHomeUrl() override;
     bool ModuleExists(const std::wstring& module) override;
     bool RunningFromUpdateVer() override;
+    void RecoverUnfinishedApply() override;
     bool CallClient(const std::wstring& module, const std::wstring& commandLine, int& result) override;
     int OpenWebPage(const std::wstring& target) override;
     int DoUpdate(const std::wstring& commandString) override;

@@ -5,6 +5,7 @@
 #include "diag/trace_log.h"
 #include "launcher/client_launch.h"
 #include "manifest/ini_profile.h"
+#include "update/apply_transaction.h"
 #include "util/file_util.h"
 #include "util/path_util.h"
 #include "vocabulary/app_instance.h"
@@ -29,6 +30,10 @@ bool CWinLauncherHost::RunningFromUpdateVer() {
     std::wstring ownDir;
     SplitModulePath(GetModulePath(), &ownDir, nullptr);
     return ownDir != GetAppDir();
+}
+
+void CWinLauncherHost::RecoverUnfinishedApply() {
+    CApplyTransaction(GetAppDir(), OemId(), kAgentLogModule).Recover();
 }
 
 bool CWinLauncherHost::CallClient(const std::wstring& module, const std::wstring& commandLine, int& result) {

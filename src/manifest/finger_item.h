@@ -24,6 +24,8 @@ const int kFingerSection = 3;  // SFingerSection
 // entry it is to apply in the installation.
 const int kFingerStatusNone = 0;
 const int kFingerStatusApply = 1;
+// The update has applied the entry (set by the update worker).
+const int kFingerStatusApplied = 2;
 
 // Compression kinds, from the entry's fourth field ("", "ZLIB", "ZF7Z", other).
 const int kZipStored = 0;

@@ -3,6 +3,8 @@
 #include "util/path_separators.h"
 #include "util/text_util.h"
 
+const wchar_t kUndoFolderName[] = L"~UpdateUndo";
+
 namespace {
 
 // A component that the system may resolve to the parent directory: it trims
@@ -42,6 +44,13 @@ bool EndsInDotOrSpace(const std::wstring& text, size_t start, size_t end) {
     return end > start && (text[end - 1] == L'.' || text[end - 1] == L' ');
 }
 
+// The system drops trailing dots and spaces of a component, so
+// "~UpdateUndo. " is the undo folder too.
+bool IsUndoFolderComponent(std::wstring component) {
+    while (!component.empty() && (component.back() == L'.' || component.back() == L' ')) component.pop_back();
+    return EqualsIgnoringCase(component, kUndoFolderName);
+}
+
 }  // namespace
 
 bool IsInstallRelativeName(const std::wstring& name) {
@@ -54,6 +63,7 @@ bool IsInstallRelativeName(const std::wstring& name) {
             EndsInDotOrSpace(name, start, end)) {
             return false;
         }
+        if (start == 0 && IsUndoFolderComponent(name.substr(0, end))) return false;
         start = end + 1;
     }
     return true;

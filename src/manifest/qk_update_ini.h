@@ -11,6 +11,9 @@
 
 #include "manifest/ini_file.h"
 
+// The update-info file's name, in the application directory and in "UpdateVer\".
+extern const wchar_t kUpdateInfoFileName[];  // "UpdateInfo.ini"
+
 // The macros of an update-info file.
 extern const wchar_t kMacroQkMeetDir[];  // "%QKMEETDIR%": the application directory
 extern const wchar_t kMacroAppDir[];     // "%APPDIR%": the application directory

@@ -2,7 +2,8 @@
 // (dialog template 129) that starts the update worker 10 ms after it opens,
 // shows the worker's status text with a turning spinner and its percentage
 // on a progress bar, stops an update whose percentage does not move for a
-// watchdog period, asks before the user closes it, and, when the worker
+// watchdog period (except while the worker is busy applying files or
+// running a command, whose progress it cannot measure), asks before the user closes it, and, when the worker
 // reports its result, shows that result's message and ends the process with
 // the result as exit code.
 #pragma once
@@ -63,6 +64,7 @@ public:
     static constexpr UINT WM_UPDATE_PERCENT = WM_USER + 100;  // wParam: percent
     static constexpr UINT WM_UPDATE_FINISHED = WM_USER + 101;  // wParam: result code
     static constexpr UINT WM_UPDATE_STATUS = WM_USER + 102;  // wParam: std::wstring*, freed by the dialog
+    static constexpr UINT WM_UPDATE_BUSY = WM_USER + 103;    // wParam: 1 busy, 0 no longer
     enum {
         TIMER_START = 100,
         TIMER_SPINNER = 101,
@@ -89,6 +91,7 @@ public:
     void Show(int showCommand) override;
     void NotifyStatusText(const std::wstring& text) override;
     void SetErrorText(const std::wstring& text) override;
+    void NotifyBusy(bool busy) override;
 
     bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
@@ -103,6 +106,7 @@ private:
     void BuildLayers();
     void RefreshStatus();
     void OnTimer(UINT_PTR id);
+    void OnBusy(bool busy);
     void CheckDiskSpace();
     void OnClose();
     void OnFinished(int code);
@@ -129,6 +133,8 @@ private:
     int currentPercent_ = 0;
     // The percentage at the watchdog's last tick.
     int lastWatchedPercent_ = 0;
+    // The worker is in a step without measurable progress: the watchdog waits.
+    bool busy_ = false;
 };
 
 // Runs the progress dialog of the executable's resources (instance: its

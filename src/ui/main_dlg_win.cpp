@@ -108,6 +108,10 @@ void CMainDlg::SetErrorText(const std::wstring& text) {
     errorText_ = text;
 }
 
+void CMainDlg::NotifyBusy(bool busy) {
+    if (HWND window = reportTarget_) PostMessageW(window, WM_UPDATE_BUSY, busy ? 1 : 0, 0);
+}
+
 bool CMainDlg::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     result = 0;
     switch (message) {
@@ -166,6 +170,9 @@ bool CMainDlg::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LP
             return true;
         case WM_UPDATE_FINISHED:
             OnFinished(static_cast<int>(wParam));
+            return true;
+        case WM_UPDATE_BUSY:
+            OnBusy(wParam != 0);
             return true;
         case WM_UPDATE_STATUS: {
             std::wstring* text = reinterpret_cast<std::wstring*>(wParam);
@@ -291,7 +298,7 @@ void CMainDlg::OnTimer(UINT_PTR id) {
             RefreshStatus();
             break;
         case TIMER_WATCHDOG:
-            if (currentPercent_ == lastWatchedPercent_) {
+            if (!busy_ && currentPercent_ == lastWatchedPercent_) {
                 KillTimer(window, TIMER_WATCHDOG);
                 DownLogWar("Update percent not change for a long time! (percent:%d)", currentPercent_);
                 NotifyFinished(URC_DOWNLOAD_ERR);
@@ -301,6 +308,16 @@ void CMainDlg::OnTimer(UINT_PTR id) {
         default:
             break;
     }
+}
+
+void CMainDlg::OnBusy(bool busy) {
+    if (busy_ == busy) return;
+    busy_ = busy;
+    if (busy) return;
+    // A whole period from the end of the step: its last percentage is
+    // where the worker goes on from.
+    lastWatchedPercent_ = currentPercent_;
+    SetTimer(Handle(), TIMER_WATCHDOG, hooks_.watchdogPeriodMs, nullptr);
 }
 
 void CMainDlg::CheckDiskSpace() {

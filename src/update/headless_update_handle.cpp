@@ -27,6 +27,12 @@ void CHeadlessUpdateHandle::SetErrorText(const std::wstring& text) {
     errorText_ = text;
 }
 
+void CHeadlessUpdateHandle::NotifyBusy(bool busy) {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (busy && !busy_) ++busySteps_;
+    busy_ = busy;
+}
+
 int CHeadlessUpdateHandle::WaitForResult() {
     std::unique_lock<std::mutex> lock(lock_);
     finishedSignal_.wait(lock, [this] { return finished_; });
@@ -56,4 +62,14 @@ std::vector<int> CHeadlessUpdateHandle::ShowCommands() const {
 std::wstring CHeadlessUpdateHandle::ErrorText() const {
     std::lock_guard<std::mutex> guard(lock_);
     return errorText_;
+}
+
+bool CHeadlessUpdateHandle::Busy() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return busy_;
+}
+
+int CHeadlessUpdateHandle::BusySteps() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return busySteps_;
 }

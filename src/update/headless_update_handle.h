@@ -19,6 +19,7 @@ public:
     void Show(int showCommand) override;
     void NotifyStatusText(const std::wstring& text) override;
     void SetErrorText(const std::wstring& text) override;
+    void NotifyBusy(bool busy) override;
 
     // Blocks until NotifyFinished has come and returns its code.
     int WaitForResult();
@@ -30,6 +31,10 @@ public:
     std::vector<int> ShowCommands() const;
     // The last error text; empty when none came.
     std::wstring ErrorText() const;
+    // True between NotifyBusy(true) and NotifyBusy(false).
+    bool Busy() const;
+    // How often the worker became busy.
+    int BusySteps() const;
 
 private:
     mutable std::mutex lock_;
@@ -40,4 +45,6 @@ private:
     std::vector<std::wstring> statusTexts_;
     std::vector<int> showCommands_;
     std::wstring errorText_;
+    bool busy_ = false;
+    int busySteps_ = 0;
 };

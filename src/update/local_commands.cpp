@@ -66,7 +66,7 @@ int CUpdateThread::runCmd(const CQKUpdateIni& info, const std::wstring& section,
 int CUpdateThread::UpdateSection(const SFingerSection& section) {
     const std::string name = WideToAnsi(section.name);
     bool stopped = false;
-    for (const SFingerItem* child : section.items) {
+    for (SFingerItem* child : section.items) {
         if (child->kind == kFingerSection) {
             const int result = UpdateSection(static_cast<const SFingerSection&>(*child));
             if (result != URC_NO_ERR) return result;
@@ -81,6 +81,9 @@ int CUpdateThread::UpdateSection(const SFingerSection& section) {
         }
         const int result = ApplyItem(*child);
         if (result != URC_NO_ERR) return result;
+        // An entry that several sections list is one entry: its staged file
+        // has gone into place already.
+        child->status = kFingerStatusApplied;
     }
     // A failing check of the installed version asks for the new version's setup.
     if (runCmd(mainUpdateInfo_, section.name, L"CheckCmd", false) != 0) {
@@ -94,6 +97,7 @@ int CUpdateThread::UpdateSection(const SFingerSection& section) {
 }
 
 int CUpdateThread::ApplyItem(const SFingerItem& item) {
+    int error = 0;
     if (item.kind == kFingerFile) {
         const std::wstring source = updateVerDir_ + item.name;
         const std::wstring target = appDir_ + item.name;
@@ -101,9 +105,7 @@ int CUpdateThread::ApplyItem(const SFingerItem& item) {
         const std::string sourceText = WideToAnsi(source);
         const std::string targetText = WideToAnsi(target);
         DownLogInf("MoveFile:'%s'-->'%s')", sourceText.c_str(), targetText.c_str());
-        if (MoveFileReplacing(source, target)) return URC_NO_ERR;
-        if (CopyFileRetry(source, target, false)) return URC_NO_ERR;
-        const int error = LastSystemError();
+        if (apply_.Move(item.name, kStagingFolder + item.name, error)) return URC_NO_ERR;
         DownLogErr("CopyFile failed! (errCode:%d, src:%s(bReadable:%d), dst:%s(bWrtable:%d))", error,
                    sourceText.c_str(), CanOpenFile(source, false) ? 1 : 0, targetText.c_str(),
                    CanOpenFile(target, true) ? 1 : 0);
@@ -112,8 +114,8 @@ int CUpdateThread::ApplyItem(const SFingerItem& item) {
     if (item.kind == kFingerDelete) {
         const std::wstring path = appDir_ + item.name;
         DownLogInf("Delfile:'%s')", WideToAnsi(path).c_str());
-        if (!DeleteFileRetry(path, false) && static_cast<const SFingerDelItem&>(item).ignoreFailure == 0) {
-            DownLogErr("DeleteFileEx failed! (errCode:%d, file:'%s')", LastSystemError(), WideToAnsi(path).c_str());
+        if (!apply_.Delete(item.name, error) && static_cast<const SFingerDelItem&>(item).ignoreFailure == 0) {
+            DownLogErr("DeleteFileEx failed! (errCode:%d, file:'%s')", error, WideToAnsi(path).c_str());
             return URC_LOCAL_FILE_COPY_ERR;
         }
         return URC_NO_ERR;

@@ -5,13 +5,13 @@
 
 bool CopyFileWhole(const std::wstring& source, const std::wstring& target, int& error) {
     error = 0;
-    const std::wstring whole = target + L".new";
+    const std::wstring whole = target + kWholeCopySuffix;
     if (!CopyFileRetry(source, whole, false)) {
         error = LastSystemError();
         DeleteFileRetry(whole, false);
         return false;
     }
-    if (MoveFileReplacing(whole, target)) return true;
+    if (RenameFile(whole, target, true)) return true;
     DeleteFileRetry(whole, false);
     if (CopyFileRetry(source, target, false)) return true;
     error = LastSystemError();

@@ -1,15 +1,10 @@
 #include "update/local_file.h"
 
 #include <fcntl.h>
-#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "util/path_separators.h"
-
-bool MoveFileReplacing(const std::wstring& source, const std::wstring& target) {
-    return rename(ToPosixPath(source).c_str(), ToPosixPath(target).c_str()) == 0;
-}
 
 bool CanOpenFile(const std::wstring& path, bool forWriting) {
     const std::string posixPath = ToPosixPath(path);

@@ -2,10 +2,6 @@
 
 #include <windows.h>
 
-bool MoveFileReplacing(const std::wstring& source, const std::wstring& target) {
-    return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != FALSE;
-}
-
 bool CanOpenFile(const std::wstring& path, bool forWriting) {
     const DWORD access = forWriting ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
     HANDLE file = CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,

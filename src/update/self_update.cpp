@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "manifest/install_name.h"
-#include "update/local_file.h"
 #include "update/update_result.h"
 #include "update/update_thread.h"
 #include "util/code_page.h"
@@ -128,7 +127,26 @@ int CUpdateThread::LocalVerUpdate() {
         const int started = RunNewUpdate();
         return started != 0 ? started : URC_START_NEWUPDATE_ERR;
     }
+    CUpdateBusyScope busy(handle_);
     for (SFingerItem* item : updateItems_) item->status = kFingerStatusApply;
+    if (!apply_.Begin()) return URC_LOCAL_FILE_COPY_ERR;
+    const int result = ApplyRelease();
+    if (result != URC_NO_ERR) {
+        // The previous release back in place, the staged files back in
+        // UpdateVer\ for the next run.
+        apply_.RollBack();
+        return result;
+    }
+    apply_.Commit();
+    // The start command comes from the installed update-info file.
+    ReloadMainUpdateInfo();
+    if (!EmptyDirectory(updateVerDir_)) {
+        DownLogWar("ClearupFolder failed! (file:'%s')", WideToAnsi(updateVerDir_).c_str());
+    }
+    return URC_NO_ERR;
+}
+
+int CUpdateThread::ApplyRelease() {
     const SFingerSection* root = newFinger_.GetRoot();
     if (root != nullptr) {
         const int result = UpdateSection(*root);
@@ -138,33 +156,25 @@ int CUpdateThread::LocalVerUpdate() {
         }
     }
 
-    // The installed update-info file marks the update as done: a run that
-    // ends before it is replaced repeats the update, one that ends after it
-    // finds nothing to do. So the older copy of the updater is refreshed
-    // first, from the program the new file names, or it could stay old.
+    // The installed update-info file is the last step: an apply that ends
+    // before it is rolled back, one that ends after it is complete. So the
+    // older copy of the updater is refreshed first, from the program the new
+    // file names, or it could stay old.
     int error = 0;
-    const std::wstring oldUpdater = appDir_ + kOldUpdaterName;
-    if (FileExists(oldUpdater)) {
+    if (FileExists(appDir_ + kOldUpdaterName)) {
         DownLogInf("Update old updatefile...");
-        const std::wstring updater = appDir_ + UpdateProgramName(newUpdateInfo_);
-        if (!CopyFileWhole(updater, oldUpdater, error)) {
+        const std::wstring updater = UpdateProgramName(newUpdateInfo_);
+        if (!apply_.Copy(kOldUpdaterName, updater, error)) {
             DownLogErr("Update old updatefile failed! (errCode:%d, cmd:'%s'-->'%s')", error,
-                       WideToAnsi(updater).c_str(), WideToAnsi(oldUpdater).c_str());
+                       WideToAnsi(appDir_ + updater).c_str(), WideToAnsi(appDir_ + kOldUpdaterName).c_str());
         }
     }
 
     DownLogInf("Update finger file...");
-    const std::wstring newInfo = newUpdateInfo_.GetFile();
-    const std::wstring mainInfo = mainUpdateInfo_.GetFile();
-    if (!CopyFileWhole(newInfo, mainInfo, error)) {
+    if (!apply_.Copy(kUpdateInfoFileName, std::wstring(kStagingFolder) + kUpdateInfoFileName, error)) {
         DownLogErr("Update finger file failed! (errCode:%d, cmd:'%s'-->'%s')", error,
-                   WideToAnsi(newInfo).c_str(), WideToAnsi(mainInfo).c_str());
+                   WideToAnsi(newUpdateInfo_.GetFile()).c_str(), WideToAnsi(mainUpdateInfo_.GetFile()).c_str());
         return URC_LOCAL_FILE_COPY_ERR;
-    }
-    // The start command comes from the installed update-info file.
-    ReloadMainUpdateInfo();
-    if (!EmptyDirectory(updateVerDir_)) {
-        DownLogWar("ClearupFolder failed! (file:'%s')", WideToAnsi(updateVerDir_).c_str());
     }
     return URC_NO_ERR;
 }

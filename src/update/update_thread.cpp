@@ -24,7 +24,6 @@ const int kMsgMainComponents = 3;
 const int kMsgUpdating = 4;
 const int kMsgQuerying = 19;
 const int kMaxTransfers = 5;
-const wchar_t kUpdateInfoName[] = L"UpdateInfo.ini";
 const wchar_t kVersionSection[] = L"VER";
 const wchar_t kVersionKey[] = L"Ver";
 const wchar_t kDefaultVersion[] = L"0.0.0";
@@ -42,10 +41,11 @@ std::wstring AppDirOfModule(const std::wstring& modulePath) {
 CUpdateThread::CUpdateThread(CUpdateEnvironment& environment)
     : environment_(environment),
       appDir_(AppDirOfModule(environment.ModulePath())),
-      updateVerDir_(appDir_ + L"UpdateVer\\"),
+      updateVerDir_(appDir_ + kStagingFolder),
       testCfgPath_(appDir_ + L"testCfg.ini"),
       mainUpdateInfo_(appDir_, environment.OemId()),
-      newUpdateInfo_(appDir_, environment.OemId()) {
+      newUpdateInfo_(appDir_, environment.OemId()),
+      apply_(appDir_, environment.OemId(), kDownLogModule) {
     std::wstring meeting;
     CmdLineParams().Get(L"-MEET", meeting);
     meetingId_ = meeting.substr(0, meeting.find(L';'));
@@ -70,6 +70,11 @@ void CUpdateThread::SetHandle(CUpdateHandle* handle) { handle_ = handle; }
 
 void CUpdateThread::Run() {
     SetThreadName("CUpdateThread");
+    {
+        // An apply that a killed updater left is settled before anything else.
+        CUpdateBusyScope busy(handle_);
+        apply_.Recover();
+    }
     SetPercentRange(0, 5);
     NotifyStatusText(GetMessageTextWith(kMsgQuerying, GetTerm(L"MEETING")));
     int code = QueryClientVersion();
@@ -92,11 +97,11 @@ std::wstring CUpdateThread::LoadUpdateInfo(CQKUpdateIni& info, const std::wstrin
 }
 
 void CUpdateThread::ReloadMainUpdateInfo() {
-    mainDirVersion_ = LoadUpdateInfo(mainUpdateInfo_, appDir_ + kUpdateInfoName);
+    mainDirVersion_ = LoadUpdateInfo(mainUpdateInfo_, appDir_ + kUpdateInfoFileName);
 }
 
 void CUpdateThread::ReloadNewUpdateInfo() {
-    newVersion_ = LoadUpdateInfo(newUpdateInfo_, updateVerDir_ + kUpdateInfoName);
+    newVersion_ = LoadUpdateInfo(newUpdateInfo_, updateVerDir_ + kUpdateInfoFileName);
 }
 
 int CUpdateThread::UpdateFiles() {
@@ -135,8 +140,8 @@ int CUpdateThread::UpdateFiles() {
     downloader_->SetMaxTransfers(kMaxTransfers);
     SetPercentRange(5, 7);
     SFileTransItem manifest;
-    manifest.name = kUpdateInfoName;
-    manifest.srcPath = std::wstring(kUpdateInfoName) + L"." + destVersion_;
+    manifest.name = kUpdateInfoFileName;
+    manifest.srcPath = std::wstring(kUpdateInfoFileName) + L"." + destVersion_;
     if (!DownloadItems(FingerItemList{&manifest}, updateVerDir_, true)) {
         DownLogErr("down FINGER file failed! ");
         return URC_DOWNLOAD_ERR;
@@ -163,6 +168,7 @@ int CUpdateThread::UpdateFiles() {
 
 int CUpdateThread::StartMain() {
     SetPercentRange(90, 100);
+    CUpdateBusyScope busy(handle_);
     return StartCmd() ? URC_NO_ERR : URC_START_MEET_ERR;
 }
 

@@ -31,6 +31,7 @@
 #include "manifest/qk_update_ini.h"
 #include "net/msg_thread.h"
 #include "net/mutil_transfer.h"
+#include "update/apply_transaction.h"
 #include "update/update_environment.h"
 #include "update/update_handle.h"
 
@@ -40,6 +41,8 @@ public:
     static constexpr const char* kDownloaderName = "MutiDL";
     // Name of the older updater copy that an update refreshes when it exists.
     static constexpr const wchar_t* kOldUpdaterName = L"VeltranePrepair.exe";
+    // The staging folder under the application directory.
+    static constexpr const wchar_t* kStagingFolder = L"UpdateVer\\";
 
     // The worker in the given environment, which must outlive the worker.
     // Reads the meeting id and the proxy setting and makes the download
@@ -100,15 +103,20 @@ public:
     // it could not be started.
     int RunNewUpdate();
     // Applies the downloaded files, installs the new update-info file and
-    // empties "UpdateVer\" (or hands over when the updater must change).
+    // empties "UpdateVer\" (or hands over when the updater must change), as
+    // one transaction: a failure rolls every step back, keeps the staged
+    // files and returns the failure's code.
     int LocalVerUpdate();
 
     // Commands of the update-info files. runCmd returns 0 or the command's
     // exit code, or the system error when it could not start.
     int runCmd(const CQKUpdateIni& info, const std::wstring& section, const std::wstring& key, bool mustRun);
-    // 0, URC_LOCAL_UPDATE_ERR or URC_LOCAL_FILE_COPY_ERR.
+    // Applies the entries of the section and of its child sections around
+    // their commands; an entry listed twice is applied once. 0,
+    // URC_LOCAL_UPDATE_ERR or URC_LOCAL_FILE_COPY_ERR. Only within the apply
+    // transaction of LocalVerUpdate.
     int UpdateSection(const SFingerSection& section);
-    // 0 or URC_LOCAL_FILE_COPY_ERR.
+    // 0 or URC_LOCAL_FILE_COPY_ERR. Only within the apply transaction.
     int ApplyItem(const SFingerItem& item);
     // Writes "meetinfo" and runs "StartCmd"; false when that failed.
     bool StartCmd();
@@ -145,6 +153,9 @@ private:
     void ReloadNewUpdateInfo();
     // Removes the new manifest and its signature file from "UpdateVer\".
     void DiscardNewManifest();
+    // The steps of LocalVerUpdate inside its transaction: the sections, the
+    // older updater copy, the update-info file.
+    int ApplyRelease();
     // "UpdateExe" of the info's main section, or the OEM's default name.
     std::wstring UpdateProgramName(const CQKUpdateIni& info) const;
     enum ReplyFetch { kReplyRead, kReplyNotDownloaded, kReplyUnreadable };
@@ -176,6 +187,7 @@ private:
     CFingerFile newFinger_;
     CMutilTransfer* downloader_ = nullptr;  // owned; released with Destroy
     CDecodeNetFileThead decoder_;
+    CApplyTransaction apply_;
     std::atomic<int32_t> transferError_{0};  // the first file error of a run
     std::map<int, Task> tasks_;
     int percentLow_ = 0;

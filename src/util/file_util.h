@@ -37,6 +37,15 @@ bool CopyFileRetry(const std::wstring& source, const std::wstring& target, bool 
 // delete it up to policy.attempts times; true on success, false when every
 // attempt failed.
 bool DeleteFileRetry(const std::wstring& path, bool mustExist, const RetryPolicy& policy = kDeleteRetry);
+// Renames source to target on the same volume, never copying. An existing
+// target file is replaced when replaceExisting, otherwise the rename fails.
+// Returns false when it failed: a missing source, a target in the way, a
+// file that another process holds open without sharing its deletion.
+bool RenameFile(const std::wstring& source, const std::wstring& target, bool replaceExisting);
+// Appends bytes to the file (created when missing) and returns once they are
+// on the disk, so that nothing done afterwards can reach the disk before
+// them. False when the file cannot be opened, written or flushed.
+bool AppendFileDurably(const std::wstring& path, const std::string& bytes);
 // Creates the directory and every missing parent ('/' taken as '\', trailing
 // separators ignored); an existing path is success. False when a directory
 // could not be created.

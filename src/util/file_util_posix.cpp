@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -173,6 +174,21 @@ bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
 bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
     ScopedFd file(open(ToPosixPath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
     return file.valid() && WriteAll(file.get(), bytes.data(), bytes.size());
+}
+
+bool RenameFile(const std::wstring& source, const std::wstring& target, bool replaceExisting) {
+    const std::string from = ToPosixPath(source);
+    const std::string to = ToPosixPath(target);
+    if (replaceExisting) return rename(from.c_str(), to.c_str()) == 0;
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // A file system without the flag: a second link fails on an existing target.
+    return link(from.c_str(), to.c_str()) == 0 && unlink(from.c_str()) == 0;
+}
+
+bool AppendFileDurably(const std::wstring& path, const std::string& bytes) {
+    ScopedFd file(open(ToPosixPath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666));
+    return file.valid() && WriteAll(file.get(), bytes.data(), bytes.size()) && fsync(file.get()) == 0;
 }
 
 bool FindFile(const std::wstring& path, FileFindData& data) {

@@ -131,6 +131,23 @@ bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
     return true;
 }
 
+bool RenameFile(const std::wstring& source, const std::wstring& target, bool replaceExisting) {
+    return MoveFileExW(source.c_str(), target.c_str(), replaceExisting ? MOVEFILE_REPLACE_EXISTING : 0) != FALSE;
+}
+
+bool AppendFileDurably(const std::wstring& path, const std::string& bytes) {
+    ScopedFileHandle file(
+        CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return false;
+    DWORD written = 0;
+    if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) return false;
+    if (written != bytes.size()) {
+        SetLastError(ERROR_WRITE_FAULT);
+        return false;
+    }
+    return FlushFileBuffers(file.get()) != FALSE;
+}
+
 bool FindFile(const std::wstring& path, FileFindData& data) {
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW(path.c_str(), &found);

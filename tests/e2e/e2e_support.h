@@ -93,6 +93,9 @@ std::vector<std::string> DistinctPaths(const std::vector<RequestRecord>& request
 // folder for the driver's reports, and runs of the driver in it.
 class Installation {
 public:
+    // Where an update keeps what it replaces until it is complete.
+    static const std::string kUndoFolder;
+
     Installation();
     const fs::path& Dir() const { return dir_.path(); }
     fs::path Path(const std::string& relative) const;
@@ -100,8 +103,8 @@ public:
     bool Exists(const std::string& relative) const;
     void Write(const std::string& relative, const std::string& bytes) const;
     // Relative paths ('/' separators) of the files below the folder, sorted,
-    // without "log/", "UpdateVer/", "UserCfg.ini" (the error report's user
-    // id), "meetinfo" and the journal.
+    // without "log/", "UpdateVer/", the undo folder, "UserCfg.ini" (the error
+    // report's user id), "meetinfo" and the programs' journal.
     std::vector<std::string> InstalledFiles() const;
     // Relative paths of the files below UpdateVer/.
     std::vector<std::string> StagedFiles() const;

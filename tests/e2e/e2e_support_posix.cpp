@@ -241,6 +241,8 @@ std::vector<std::string> DistinctPaths(const std::vector<RequestRecord>& request
     return std::vector<std::string>(paths.begin(), paths.end());
 }
 
+const std::string Installation::kUndoFolder = "~UpdateUndo/";
+
 Installation::Installation() {
     const fs::path bin = WindowsBin();
     if (!bin.empty()) fs::copy_file(bin / "update_driver.exe", dir_.path() / "ZOLTAMeeting.exe");
@@ -262,6 +264,7 @@ std::vector<std::string> Installation::InstalledFiles() const {
         if (!entry.is_regular_file()) continue;
         const std::string name = fs::relative(entry.path(), dir_.path()).generic_string();
         if (name.compare(0, 4, "log/") == 0 || name.compare(0, 10, "UpdateVer/") == 0) continue;
+        if (name.compare(0, kUndoFolder.size(), kUndoFolder) == 0) continue;
         if (name == "UserCfg.ini" || name == "meetinfo" || name == "e2e-journal.txt") continue;
         names.push_back(name);
     }

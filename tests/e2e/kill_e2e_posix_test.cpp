@@ -1,18 +1,24 @@
 // An update killed at any moment, as a power cut would end it: every process
-// of the installation is killed at once. A normal rerun must then finish the
-// update, and the installation must equal the new release.
+// of the installation is killed at once. The launcher, started once without
+// any server, must then leave exactly one release installed, the old or the
+// new, never a mix; a normal rerun must then finish the update, and the
+// installation must equal the new release.
 //
-// ZM_KILL_MOMENTS sets how many moments are tried (default 8); they are spread
-// over a whole update, half by the updater's log lines (so that the many short
-// steps, the file moves among them, are met) and half by time (so that the long
-// downloads are).
+// ZM_KILL_MOMENTS sets how many moments are tried (default 8). Three in four
+// are spread by the updater's log lines over the apply (the file moves, the
+// older updater copy, the update-info file); the others over the whole
+// update, by log lines (the many short steps) and by time (the long
+// downloads).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
+#include <map>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "e2e_support.h"
@@ -55,6 +61,18 @@ bool WaitForLogLines(const Installation& app, size_t count) {
     return false;
 }
 
+// The first and the last line of the apply in a run's lines: from the first
+// file moved into place to the update-info file installed.
+std::pair<size_t, size_t> ApplyLines(const std::vector<std::string>& lines) {
+    size_t first = lines.size();
+    size_t last = 0;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].find("] MoveFile:'") != std::string::npos) first = std::min(first, i);
+        if (lines[i].find("] Update finger file...") != std::string::npos) last = i;
+    }
+    return {first, last};
+}
+
 int Moments() {
     const char* text = std::getenv("ZM_KILL_MOMENTS");
     const int moments = text == nullptr ? 0 : std::atoi(text);
@@ -80,8 +98,8 @@ protected:
     std::string commandString_;
 };
 
-TEST_F(KillE2e, ARerunAfterAKillAtAnyMomentFinishesTheUpdate) {
-    // An update that runs to its end: how long it takes and how many lines it logs.
+TEST_F(KillE2e, AfterAKillAtAnyMomentTheLauncherLeavesOneReleaseAndARerunFinishes) {
+    // An update that runs to its end: how long it takes and what it logs.
     Installation reference;
     reference.CopyFrom(releases_->V1());
     const size_t linesBefore = LogLines(reference).size();
@@ -92,34 +110,65 @@ TEST_F(KillE2e, ARerunAfterAKillAtAnyMomentFinishesTheUpdate) {
     const auto started = Clock::now();
     ASSERT_EQ(reference.WaitToEnd(first).result, 0);
     const auto duration = Clock::now() - started;
-    const size_t lines = LogLines(reference).size() - linesBefore;
+    const std::vector<std::string> all = LogLines(reference);
+    const std::vector<std::string> run(all.begin() + long(linesBefore), all.end());
+    const size_t lines = run.size();
     ASSERT_EQ(releases_->DifferencesFromV2(reference), std::vector<std::string>());
     ASSERT_GT(lines, 10u);
+    const std::pair<size_t, size_t> apply = ApplyLines(run);
+    ASSERT_LT(apply.first, apply.second);
 
     const int moments = Moments();
+    const int applyMoments = moments - moments / 4;
     int interrupted = 0;
+    int rolledBack = 0;
     for (int k = 1; k <= moments; ++k) {
         Installation app;
         app.CopyFrom(releases_->V1());
         const size_t base = LogLines(app).size();
-        const double share = double((k + 1) / 2) / double((moments + 1) / 2 + 1);
-        const bool byLines = k % 2 == 1;
         const pid_t updater = app.StartUpdater({commandString_});
-        if (byLines) {
-            WaitForLogLines(app, base + std::max<size_t>(1, size_t(double(lines) * share)));
-        } else if (WaitForLogLines(app, base + 1)) {
-            std::this_thread::sleep_for(std::chrono::duration_cast<Clock::duration>(duration * share));
+        std::string how;
+        if (k <= applyMoments) {
+            // Lines first to last of the apply, the first just before it.
+            const size_t line = apply.first + (apply.second + 1 - apply.first) * size_t(k - 1) / size_t(applyMoments);
+            how = "apply line " + std::to_string(line + 1);
+            WaitForLogLines(app, base + line + 1);
+        } else {
+            const int j = k - applyMoments;
+            const int others = moments - applyMoments;
+            const double share = double((j + 1) / 2) / double((others + 1) / 2 + 1);
+            if (j % 2 == 1) {
+                how = "line " + std::to_string(int(share * 100)) + "%";
+                WaitForLogLines(app, base + std::max<size_t>(1, size_t(double(lines) * share)));
+            } else {
+                how = "time " + std::to_string(int(share * 100)) + "%";
+                if (WaitForLogLines(app, base + 1))
+                    std::this_thread::sleep_for(std::chrono::duration_cast<Clock::duration>(duration * share));
+            }
         }
         const int killed = KillProcessesIn(app.Dir());
         WaitForWine(updater, 30);
         const std::vector<std::string> log = LogLines(app);
-        const std::string moment = "moment " + std::to_string(k) + " (" + (byLines ? "line " : "time ") +
-                                   std::to_string(int(share * 100)) + "%), after: " +
+        const std::string moment = "moment " + std::to_string(k) + " (" + how + "), after: " +
                                    (log.size() > base ? log.back() : std::string("nothing logged"));
         SCOPED_TRACE(moment);
         std::cout << moment << (killed > 0 ? "" : " [the update had ended]") << std::endl;
         interrupted += killed > 0 && !releases_->DifferencesFromV2(app).empty();
         releases_->ExpectOnlyReleaseFiles(app);
+
+        // The launcher, with no server to ask: one release, whole.
+        servers_.ClearRequests();
+        const pid_t launcher = StartUnderWine(app.Path("ZOLTAMeeting.exe"), {"-do=stop"}, {});
+        EXPECT_GE(WaitForWine(launcher, 120), 0);
+        const std::map<std::string, std::string> installed = app.Contents();
+        const bool isV1 = installed == releases_->V1Files();
+        const bool isV2 = installed == releases_->V2Files();
+        EXPECT_TRUE(isV1 || isV2) << "a mix of both releases: "
+                                  << ::testing::PrintToString(releases_->DifferencesFromV2(app));
+        EXPECT_FALSE(app.Exists(Installation::kUndoFolder));
+        EXPECT_TRUE(servers_.FileRequests().empty());
+        rolledBack += isV1 && !isV2;
+        std::cout << "  launcher: " << (isV2 ? "release 2.5" : isV1 ? "release 1" : "a mix") << std::endl;
 
         const auto rerunStarted = Clock::now();
         const DriverReport rerun = app.RunToEnd({commandString_});
@@ -134,6 +183,7 @@ TEST_F(KillE2e, ARerunAfterAKillAtAnyMomentFinishesTheUpdate) {
     }
     // Most moments fell inside the update; a loaded machine may end a few early.
     EXPECT_GE(interrupted, moments / 2);
+    std::cout << rolledBack << " of " << moments << " moments left release 1 to the launcher" << std::endl;
 }
 
 }  // namespace

@@ -388,7 +388,7 @@ TEST_F(UpdateE2e, CommandsRunInOrderWithTheirSwitches) {
     EXPECT_TRUE(app_.WaitForJournalLine("client.exe done", 120));
 }
 
-TEST_F(UpdateE2e, FailingCommandsAndALockedFileLeaveTheUpdateRepeatable) {
+TEST_F(UpdateE2e, FailingCommandsAndALockedFileLeaveThePreviousReleaseWhole) {
     WriteClient(6, 2);
     ReleaseRecipe v2;
     v2.version = "2.0.0.0";
@@ -397,18 +397,19 @@ TEST_F(UpdateE2e, FailingCommandsAndALockedFileLeaveTheUpdateRepeatable) {
     StartMirrors(1);
     ASSERT_EQ(Update(VersionParameters("2.0.0.0")).result, 0);
 
-    // A failing setup: 10, the files applied, the installed manifest still the old one.
+    // A failing setup: 10, and release 2 in place as it was.
+    const std::map<std::string, std::string> release2 = app_.Contents();
     for (int i : {1, 2}) WriteFile(source_.path(), ClientFile(i), ContentBytes(i, 3, ClientFileSize(i)));
     ReleaseRecipe v3 = v2;
     v3.version = "3.0.0.0";
     v3.setupCmd = "\"%APPDIR%setup.exe\" exit=4";
     Publish(v3);
     EXPECT_EQ(Update(VersionParameters("3.0.0.0")).result, 10);
-    ExpectInstalled(1, 3);
-    EXPECT_EQ(app_.Read("UpdateInfo.ini"), Manifest("2.0.0.0"));
+    EXPECT_EQ(app_.Contents(), release2);
     v3.setupCmd = "\"%APPDIR%setup.exe\" fixed";
     Publish(v3);
     EXPECT_EQ(Update(VersionParameters("3.0.0.0")).result, 0);
+    ExpectInstalled(1, 3);
     EXPECT_EQ(app_.Read("UpdateInfo.ini"), Manifest("3.0.0.0"));
     EXPECT_EQ(app_.Journal().back(), "client.exe meetinfo |meetinfo=" + app_.Read("meetinfo"));
 
@@ -422,48 +423,93 @@ TEST_F(UpdateE2e, FailingCommandsAndALockedFileLeaveTheUpdateRepeatable) {
     EXPECT_FALSE(app_.Exists("meetinfo"));
     EXPECT_EQ(app_.Read("UpdateInfo.ini"), Manifest("4.0.0.0"));
 
-    // A destination held open by another program: 12 after the copy retries.
-    for (int i : {0, 4}) WriteFile(source_.path(), ClientFile(i), ContentBytes(i, 5, ClientFileSize(i)));
+    // Every file changes; the last of them in the job order is held open
+    // without sharing by another program for the whole run: 12 after the
+    // retries, and every file of release 4 back in place.
+    const int held = 4;  // res/sub1/data004.bin, after every bin/ file
+    for (int i = 0; i < 6; ++i) WriteFile(source_.path(), ClientFile(i), ContentBytes(i, 5, ClientFileSize(i)));
     ReleaseRecipe v5 = v4;
     v5.version = "5.0.0.0";
     v5.startCmd = kStartClient;
     Publish(v5);
+    const std::map<std::string, std::string> release4 = app_.Contents();
     ScopedTempDir holderDir;
     fs::copy_file(WindowsBin() / "e2e_program.exe", holderDir.path() / "holder.exe");
-    const fs::path held = app_.Path(ClientFile(4) + ".held");
+    const fs::path heldMark = app_.Path(ClientFile(held) + ".held");
     // Starts a program that holds the file for the time; returns once it does.
     auto hold = [&](int ms) {
         const pid_t holder = StartUnderWine(holderDir.path() / "holder.exe",
-                                            {"hold=" + WinePath(app_.Path(ClientFile(4))), "linger=" + std::to_string(ms)}, {});
+                                            {"hold=" + WinePath(app_.Path(ClientFile(held))), "linger=" + std::to_string(ms)}, {});
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-        while (!fs::exists(held) && std::chrono::steady_clock::now() < deadline) {
+        while (!fs::exists(heldMark) && std::chrono::steady_clock::now() < deadline) {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
-        EXPECT_TRUE(fs::exists(held));
+        EXPECT_TRUE(fs::exists(heldMark));
         return holder;
     };
     const pid_t holder = hold(45000);
     EXPECT_EQ(Update(VersionParameters("5.0.0.0")).result, 12);
-    ExpectInstalled(0, 5);
-    ExpectInstalled(4, 2);
-    EXPECT_EQ(app_.Read("UpdateInfo.ini"), Manifest("4.0.0.0"));
+    std::map<std::string, std::string> now = app_.Contents();
+    now.erase(ClientFile(held) + ".held");
+    EXPECT_EQ(now, release4);
+    EXPECT_FALSE(app_.Exists(Installation::kUndoFolder));
+    // What was fetched waits in UpdateVer\ for the next run.
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(app_.Read("UpdateVer/" + ClientFile(i)), ContentBytes(i, 5, ClientFileSize(i))) << ClientFile(i);
+    }
     EXPECT_GE(WaitForWine(holder, 300), 0);
-    fs::remove(held);
+    fs::remove(heldMark);
+    mirrors_.ClearRequests();
     EXPECT_EQ(Update(VersionParameters("5.0.0.0")).result, 0);
-    ExpectInstalled(4, 5);
+    for (int i = 0; i < 6; ++i) ExpectInstalled(i, 5);
     EXPECT_EQ(app_.Read("UpdateInfo.ini"), Manifest("5.0.0.0"));
+    EXPECT_EQ(DistinctPaths(mirrors_.FileRequests()),
+              (std::vector<std::string>{"/UpdateInfo.ini.5.0.0.0", "/UpdateInfo.ini.5.0.0.0.sig"}));
 
-    // Held for a few seconds only, as a virus scanner does: the copy retries outlast it.
-    WriteFile(source_.path(), ClientFile(4), ContentBytes(4, 6, ClientFileSize(4)));
+    // Held for a few seconds only, as a virus scanner does: the retries outlast it.
+    WriteFile(source_.path(), ClientFile(held), ContentBytes(held, 6, ClientFileSize(held)));
     ReleaseRecipe v6 = v5;
     v6.version = "6.0.0.0";
     Publish(v6);
     const pid_t scanner = hold(10000);
     EXPECT_EQ(Update(VersionParameters("6.0.0.0")).result, 0);
-    ExpectInstalled(4, 6);
+    ExpectInstalled(held, 6);
     EXPECT_EQ(app_.Read("UpdateInfo.ini"), Manifest("6.0.0.0"));
     EXPECT_GE(WaitForWine(scanner, 300), 0);
-    fs::remove(held);
+    fs::remove(heldMark);
+}
+
+TEST_F(UpdateE2e, AStopCommandLongerThanTheWatchdogPeriodStillSucceeds) {
+    // The dialog's watchdog stops an update that stands still for a period;
+    // the installed release's stop command takes three.
+    const int watchdogMs = 10000;
+    WriteClient(3, 2);
+    ReleaseRecipe v2;
+    v2.version = "2.0.0.0";
+    v2.stopCmd = "\"%APPDIR%stop.exe\" idle linger=" + std::to_string(3 * watchdogMs);
+    Publish(v2);
+    StartMirrors(1);
+    ASSERT_EQ(Update(VersionParameters("2.0.0.0")).result, 0);
+    for (int i : {0, 1}) WriteFile(source_.path(), ClientFile(i), ContentBytes(i, 3, ClientFileSize(i)));
+    ReleaseRecipe v3 = v2;
+    v3.version = "3.0.0.0";
+    Publish(v3);
+
+    std::map<std::string, std::string> environment = app_.NextRunEnvironment();
+    environment["ZM_E2E_WATCHDOG_MS"] = std::to_string(watchdogMs);
+    const pid_t updater = StartUnderWine(app_.Path("ZOLTAMeeting.exe"),
+                                         {Installation::CommandString(VersionParameters("3.0.0.0"))}, environment);
+    // A watchdog that fires leaves its error box open: the update never ends.
+    EXPECT_EQ(WaitForWine(updater, 150), 0);
+    const std::map<int, DriverReport> reports = ReadReports(app_.RunReportDir());
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports.begin()->second.result, 0);
+    EXPECT_TRUE(app_.WaitForJournalLine("stop.exe done", 10));
+    for (int i : {0, 1}) ExpectInstalled(i, 3);
+    EXPECT_EQ(app_.Read("UpdateInfo.ini"), Manifest("3.0.0.0"));
+    const std::string log = app_.Read("log/QKMeeting.log");
+    EXPECT_EQ(log.find("Update percent not change for a long time!"), std::string::npos);
+    EXPECT_NE(log.find("Update successful finished! (exitCode:0)"), std::string::npos);
 }
 
 TEST_F(UpdateE2e, BadManifestsLeaveTheInstallationAsItWas) {

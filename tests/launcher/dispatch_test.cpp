@@ -16,6 +16,7 @@ protected:
 
     const RecordingLauncherHost::Call& OnlyCall() {
         EXPECT_EQ(host.calls.size(), 1u);
+        EXPECT_TRUE(host.calls.front().afterRecovery) << "an unfinished apply is settled first";
         return host.calls.front();
     }
 };

@@ -16,6 +16,7 @@
 #include "child_process.h"
 #include "dump_trailer.h"
 #include "launcher/share_mem.h"
+#include "launcher/updater_record.h"
 #include "running_program_win.h"
 #include "temp_dir.h"
 #include "util/code_page.h"
@@ -52,9 +53,15 @@ protected:
         std::memcpy(&id, registry.Data(), sizeof id);
         return id;
     }
+    // The id alone, as an updater that keeps no creation time writes it.
     void Store(uint32_t id) {
         ShareMemLock lock(registry);
+        WriteUpdaterRecord(registry.Data(), 0, 0);
         std::memcpy(registry.Data(), &id, sizeof id);
+    }
+    void StoreWithTime(uint32_t id, uint64_t creationTime) {
+        ShareMemLock lock(registry);
+        WriteUpdaterRecord(registry.Data(), id, creationTime);
     }
 
     std::wstring Install(const wchar_t* program) {
@@ -118,6 +125,31 @@ TEST_F(UpdaterRegistry, StaleIdOfARunningProgramIsReplacedAndNothingKilled) {
     EXPECT_NE(text.find("is not an updater ("), std::string::npos) << text;
     EXPECT_NE(text.find("idle_program.exe), id replaced"), std::string::npos) << text;
     app.ExitInstance();
+}
+
+TEST_F(UpdaterRegistry, ReusedIdOfARunningProgramIsNeverTerminated) {
+    // A program of an updater's file name, started after the updater that
+    // registered its id had ended: the creation time tells them apart.
+    const fs::path reused = dir.path() / "VeltranePrepair.exe";
+    fs::copy_file(TestBinDir() + L"idle_program.exe", reused);
+    RunningProgram other(reused.wstring(), L"");
+    ASSERT_TRUE(other.started());
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, other.id());
+    ASSERT_NE(process, nullptr);
+    FILETIME creation, exit, kernel, user;
+    ASSERT_TRUE(GetProcessTimes(process, &creation, &exit, &kernel, &user));
+    CloseHandle(process);
+    const uint64_t started = (static_cast<uint64_t>(creation.dwHighDateTime) << 32) | creation.dwLowDateTime;
+    const uint64_t oneSecond = 10000000;
+    StoreWithTime(other.id(), started - oneSecond);
+    CapturedTraceLog log;
+    CFileDownloadApp app;
+    ASSERT_TRUE(app.StopOther());
+    EXPECT_EQ(Stored(), GetCurrentProcessId());
+    EXPECT_TRUE(other.Running());
+    EXPECT_NE(log.Text().find("VeltranePrepair.exe), id replaced"), std::string::npos) << log.Text();
+    app.ExitInstance();
+    EXPECT_EQ(Stored(), 0u);
 }
 
 TEST_F(UpdaterRegistry, StaleIdOfAnEndedProcessIsReplaced) {
@@ -188,24 +220,24 @@ TEST_F(UpdaterRegistry, SecondUpdaterTerminatesTheFirstAndTakesOver) {
     EXPECT_EQ(Stored(), 0u);
 }
 
-TEST_F(UpdaterRegistry, UpdaterOfAnotherProgramIsLeftRunning) {
-    ReleaseEvent release(L"zm-probe-other");
-    RunningProgram probe(Probe(), L"hold " + DecodableCommand() + L" " + release.name());
-    ASSERT_TRUE(WaitFor([&] { return Stored() == probe.id(); }));
+TEST_F(UpdaterRegistry, UpdaterOfAnotherFileNameIsEndedAndOnlyOneWorks) {
+    // The older copy of the updater, then the launcher: the first registered
+    // with its creation time, so its other file name does not matter.
+    ReleaseEvent release(L"zm-probe-older");
+    const fs::path older = dir.path() / "VeltranePrepair.exe";
+    fs::copy_file(Probe(), older);
+    RunningProgram first(older.wstring(), L"hold " + DecodableCommand() + L" " + release.name());
+    ASSERT_TRUE(first.started());
+    ASSERT_TRUE(WaitFor([&] { return Stored() == first.id(); }));
 
-    // The real launcher has another file name: the probe's id is stale to it.
     RunningProgram launcher(Launcher(), L"-do=update -param=qkmt:%%%");
+    EXPECT_EQ(first.Wait(), static_cast<int>(launcher.id()));
     const MessageBoxSeen box = WaitForMessageBox(launcher.id());
     ASSERT_NE(box.window, nullptr);
     EXPECT_EQ(Stored(), launcher.id());
-    EXPECT_TRUE(probe.Running());
     CloseMessageBox(box);
     EXPECT_EQ(launcher.Wait(), -1);
-
-    // The probe's own ExitInstance now leaves the launcher's id.
-    release.Set();
-    EXPECT_EQ(probe.Wait(), 0);
-    EXPECT_EQ(Stored(), launcher.id());
+    EXPECT_NE(Log().find(kKillLine + std::to_string(first.id())), std::string::npos) << Log();
 }
 
 // The real launcher: the box of an undecodable command string.

@@ -23,6 +23,7 @@ public:
         std::wstring action;  // "client", "open" or "update"
         std::wstring what;    // module or target
         std::wstring line;    // command line handed over
+        bool afterRecovery;   // an unfinished apply was settled since the last call
     };
     std::vector<Call> calls;
 
@@ -32,18 +33,27 @@ public:
     std::wstring WebHomeUrl() override { return webHome; }
     bool ModuleExists(const std::wstring& module) override { return modules.count(module) != 0; }
     bool RunningFromUpdateVer() override { return fromUpdateVer; }
+    void RecoverUnfinishedApply() override { recovered_ = true; }
     bool CallClient(const std::wstring& module, const std::wstring& commandLine, int& result) override {
-        calls.push_back({L"client", module, commandLine});
+        Record(L"client", module, commandLine);
         if (!modules.count(module)) return false;
         result = initResult;
         return true;
     }
     int OpenWebPage(const std::wstring& target) override {
-        calls.push_back({L"open", target, L""});
+        Record(L"open", target, L"");
         return openResult;
     }
     int DoUpdate(const std::wstring& commandString) override {
-        calls.push_back({L"update", L"", commandString});
+        Record(L"update", L"", commandString);
         return updateResult;
     }
+
+private:
+    void Record(const std::wstring& action, const std::wstring& what, const std::wstring& line) {
+        calls.push_back({action, what, line, recovered_});
+        recovered_ = false;
+    }
+
+    bool recovered_ = false;
 };

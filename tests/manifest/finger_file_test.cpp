@@ -191,7 +191,7 @@ TEST_F(FingerFileTest, ErrAndIgnoreSections) {
     EXPECT_TRUE(finger_.GetRoot()->items.empty());
 }
 
-TEST_F(FingerFileTest, NamesLeavingTheInstallationAreRefused) {
+TEST_F(FingerFileTest, NamesLeavingTheInstallationOrInItsUndoFolderAreRefused) {
     const char* const unsafe[] = {
         "dlfl;..\\evil.dll;1;0;;e;1;;x", "dlfl;a\\..\\..\\evil.dll;1;0;;e;1;;x", "dlfl;a/. ./evil.dll;1;0;;e;1;;x",
         "dlfl;...\\evil.dll;1;0;;e;1;;x", "dlfl;C:\\evil.dll;1;0;;e;1;;x",       "dlfl;C:evil.dll;1;0;;e;1;;x",
@@ -200,6 +200,8 @@ TEST_F(FingerFileTest, NamesLeavingTheInstallationAreRefused) {
         // Names the system reads as devices, or as another file without a trailing dot or blank.
         "dlfl;NUL\\evil.dll;1;0;;e;1;;x", "dlfl;evil.dll\\con.txt;1;0;;e;1;;x", "rmfl;evil.dll\\Com1 .log",
         "rmfl;evil.dll\\LPT9", "rmfl;evil.dll\\conout$", "dlfl;sub.\\evil.dll;1;0;;e;1;;x", "rmfl;sub \\evil.dll",
+        // The folder where an update keeps what it replaces, and its journal.
+        "rmfl;~updateundo\\evil.dll",    "dlfl;~UpdateUndo. /evil.dll;1;0;;e;1;;x",
     };
     for (const char* value : unsafe) {
         CapturedTraceLog log;
@@ -213,6 +215,7 @@ TEST_F(FingerFileTest, NamesLeavingTheInstallationAreRefused) {
     ASSERT_TRUE(LoadJob("dlfl;plugin\\..hidden\\a..b.dll;1;0;;e;1;;x"));
     EXPECT_EQ(finger_.GetRoot()->items.back()->name, L"plugin\\..hidden\\a..b.dll");
     ASSERT_TRUE(LoadJob("dlfl;console\\com10.dll;1;0;;e;1;;x"));
+    ASSERT_TRUE(LoadJob("dlfl;plugin\\~UpdateUndo\\a.dll;1;0;;e;1;;x"));
 }
 
 TEST(InstallName, BareFileNamesAreSafeNamesWithoutFolder) {

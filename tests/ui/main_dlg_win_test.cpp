@@ -326,6 +326,27 @@ TEST_F(MainDlgTest, WatchdogLetsAMovingUpdateGoOn) {
     EXPECT_FALSE(Contains(runner.log(), "(percent:10)"));
 }
 
+TEST_F(MainDlgTest, WatchdogWaitsWhileTheWorkerIsBusyAndWatchesAgainAfter) {
+    CMainDlgRunner runner({Worker::Percent(90), Worker::Busy(true), Worker::Pause(), Worker::Busy(false),
+                           Worker::Pause()});
+    runner.Run([](CMainDlgRunner& r, HWND dialog) {
+        ASSERT_TRUE(r.worker().WaitAtPause(0, kWaitMs));
+        auto tick = [dialog] { PostMessageW(dialog, WM_TIMER, CMainDlg::TIMER_WATCHDOG, 0); };
+        // A command or a file move of any length: the percent stands still.
+        for (int i = 0; i < 3; ++i) tick();
+        ASSERT_TRUE(CMainDlgRunner::SyncStatus(dialog, L"three periods busy"));
+        EXPECT_EQ(FindMessageBox(Self(), dialog), nullptr);
+        r.worker().Resume();
+        ASSERT_TRUE(r.worker().WaitAtPause(1, kWaitMs));
+        ASSERT_TRUE(CMainDlgRunner::SyncStatus(dialog, L"no longer busy"));
+        tick();
+        const SMessageBox box = AnswerBox(dialog, IDOK);
+        EXPECT_EQ(box.text, L"Download failed, please check your network is working!");
+    });
+    EXPECT_EQ(runner.ended(), std::vector<int>{6});
+    EXPECT_TRUE(Contains(runner.log(), "] Update percent not change for a long time! (percent:90)\n"));
+}
+
 TEST_F(MainDlgTest, EachFailedResultShowsItsMessageAndBecomesTheExitCode) {
     struct SCase {
         int code;

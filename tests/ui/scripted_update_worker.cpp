@@ -75,6 +75,9 @@ void CScriptedUpdateWorker::Run() {
             case SStep::kFinish:
                 handle->NotifyFinished(step.value);
                 break;
+            case SStep::kBusy:
+                handle->NotifyBusy(step.value != 0);
+                break;
             case SStep::kPause:
                 if (pause_) {
                     {

@@ -1,6 +1,7 @@
 // A stand-in for the update worker: on a thread of its own it reports
 // through a CUpdateHandle what its script says, the way the real worker
-// reports an update (status texts, percentages, an error text, the result),
+// reports an update (status texts, percentages, an error text, busy steps,
+// the result),
 // and it can stop at pauses until it is resumed.
 //
 // Threading: the owner's operations may be called from any thread; the
@@ -19,7 +20,7 @@
 class CScriptedUpdateWorker {
 public:
     struct SStep {
-        enum Kind { kStatus, kPercent, kErrorText, kFinish, kPause } kind;
+        enum Kind { kStatus, kPercent, kErrorText, kFinish, kPause, kBusy } kind;
         int value;
         std::wstring text;
     };
@@ -27,6 +28,7 @@ public:
     static SStep Percent(int percent) { return SStep{SStep::kPercent, percent, std::wstring()}; }
     static SStep ErrorText(const std::wstring& text) { return SStep{SStep::kErrorText, 0, text}; }
     static SStep Finish(int code) { return SStep{SStep::kFinish, code, std::wstring()}; }
+    static SStep Busy(bool busy) { return SStep{SStep::kBusy, busy ? 1 : 0, std::wstring()}; }
     // The text names the pause for a pause function given to the constructor.
     static SStep Pause(const std::wstring& name = std::wstring()) { return SStep{SStep::kPause, 0, name}; }
 

@@ -1,11 +1,14 @@
 // The commands of the update-info files and the moves of the local update,
-// through whole updates: their order, their switches, their failures, and an
-// installation left so that the next run repeats the update.
+// through whole updates: their order, their switches, their failures, an
+// installation rolled back to the previous release with the staged files
+// kept, and the watchdog held while the commands run.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "manifest/ini_profile.h"
+#include "manifest/install_name.h"
 #include "update/update_result.h"
 #include "update_test_support.h"
 
@@ -47,8 +50,12 @@ TEST_F(LocalCommands, StopAndCheckFromTheInstalledVersionSetupFromTheNew) {
     const std::string old1 = app_.Read(ClientFileName(1));
     std::string seenByStop;
     std::string seenByCheck;
+    bool busyWhileStopping = false;
     ProgramOutcome stop;
-    stop.action = [&] { seenByStop = app_.Read(ClientFileName(1)); };
+    stop.action = [&] {
+        seenByStop = app_.Read(ClientFileName(1));
+        busyWhileStopping = handle_->Busy();
+    };
     environment_->SetOutcome(L"stop2.exe", stop);
     ProgramOutcome check;
     check.exitCode = 1;
@@ -71,6 +78,11 @@ TEST_F(LocalCommands, StopAndCheckFromTheInstalledVersionSetupFromTheNew) {
     EXPECT_EQ(seenByStop, old1);
     EXPECT_EQ(seenByCheck, source_.Read(ClientFileName(1)));
     EXPECT_EQ(InstalledVersion(), L"3.0.0.0");
+    // No watchdog stops a command, however long it runs: the start-up
+    // check for an unfinished apply, the apply and the start were busy.
+    EXPECT_TRUE(busyWhileStopping);
+    EXPECT_EQ(handle_->BusySteps(), 3);
+    EXPECT_FALSE(handle_->Busy());
 }
 
 TEST_F(LocalCommands, UnchangedSectionRunsTheCheckButNoStop) {
@@ -84,8 +96,10 @@ TEST_F(LocalCommands, UnchangedSectionRunsTheCheckButNoStop) {
     EXPECT_EQ(InstalledVersion(), L"3.0.0.0");
 }
 
-TEST_F(LocalCommands, FailingSetupEndsWithTenAndTheNextRunRepeatsTheUpdate) {
+TEST_F(LocalCommands, FailingSetupEndsWithTenRolledBackAndTheNextRunFetchesNothingAgain) {
     InstallVersion2(Commands2);
+    const std::vector<std::wstring> release2 = InstalledFiles();
+    const std::string old1 = app_.Read(ClientFileName(1));
     PublishVersion3(Commands3);
     ProgramOutcome failing;
     failing.exitCode = 1;
@@ -95,20 +109,27 @@ TEST_F(LocalCommands, FailingSetupEndsWithTenAndTheNextRunRepeatsTheUpdate) {
     environment_->SetOutcome(L"setup3.exe", setupFails);
 
     EXPECT_EQ(Run(), URC_LOCAL_UPDATE_ERR);
-    // The files stay applied, the installed version stays the old one.
-    EXPECT_EQ(app_.Read(ClientFileName(1)), source_.Read(ClientFileName(1)));
+    // The previous release is back in place, the new files wait in UpdateVer\.
+    EXPECT_EQ(app_.Read(ClientFileName(1)), old1);
+    EXPECT_EQ(InstalledFiles(), release2);
     EXPECT_EQ(InstalledVersion(), L"2.0.0.0");
+    EXPECT_EQ(app_.Read(L"UpdateVer\\" + ClientFileName(1)), source_.Read(ClientFileName(1)));
     const std::wstring dir = app_.Dir();
     EXPECT_EQ(environment_->RunCommandLines(),
               (std::vector<std::wstring>{dir + L"stop2.exe", dir + L"check2.exe -v", dir + L"setup3.exe -q"}));
 
+    const int fetched1 = RequestsFor(ServerPath("3.0.0.0", 1));
+    const int fetched5 = RequestsFor(ServerPath("3.0.0.0", 5));
     UseUpdaterAt(app_.Path(L"ZOLTAMeeting.exe"));
     environment_->SetOutcome(L"check2.exe", failing);
     SetVersionParameters(L"3.0.0.0");
     ASSERT_EQ(Run(), URC_NO_ERR);
-    EXPECT_EQ(environment_->RunCommandLines(),
-              (std::vector<std::wstring>{dir + L"check2.exe -v", dir + L"setup3.exe -q", dir + L"client3.exe"}));
+    EXPECT_EQ(environment_->RunCommandLines(), (std::vector<std::wstring>{dir + L"stop2.exe", dir + L"check2.exe -v",
+                                                                          dir + L"setup3.exe -q", dir + L"client3.exe"}));
     EXPECT_EQ(InstalledVersion(), L"3.0.0.0");
+    EXPECT_EQ(app_.Read(ClientFileName(1)), source_.Read(ClientFileName(1)));
+    EXPECT_EQ(RequestsFor(ServerPath("3.0.0.0", 1)), fetched1);
+    EXPECT_EQ(RequestsFor(ServerPath("3.0.0.0", 5)), fetched5);
 }
 
 TEST_F(LocalCommands, FailingOrEmptyStartEndsWithElevenWithoutMeetinfo) {
@@ -150,8 +171,9 @@ TEST_F(LocalCommands, DoWhenExistRunsOnlyPresentPrograms) {
               (std::vector<std::wstring>{L"\"" + dir + L"tool.exe\" stop", dir + L"client.exe -start"}));
 }
 
-TEST_F(LocalCommands, DeleteThatMustSucceedEndsWithTwelve) {
+TEST_F(LocalCommands, DeleteThatMustSucceedEndsWithTwelveRolledBack) {
     InstallVersion2(nullptr);
+    const std::string old1 = app_.Read(ClientFileName(1));
     // A folder with a file in it cannot be deleted as a file.
     app_.Write(L"bin\\stuck\\inner.txt", "x");
     app_.Write(L"bin\\loose\\inner.txt", "x");
@@ -160,20 +182,23 @@ TEST_F(LocalCommands, DeleteThatMustSucceedEndsWithTwelve) {
     });
     EXPECT_EQ(Run(), URC_LOCAL_FILE_COPY_ERR);
     EXPECT_TRUE(app_.Exists(L"bin\\stuck\\inner.txt"));
+    EXPECT_TRUE(app_.Exists(L"bin\\loose\\inner.txt"));
+    EXPECT_EQ(app_.Read(ClientFileName(1)), old1);
     EXPECT_EQ(InstalledVersion(), L"2.0.0.0");
     EXPECT_EQ(environment_->Runs().size(), 0u);
 }
 
-TEST_F(LocalCommands, LockedDestinationEndsWithTwelveAfterItsRetries) {
+TEST_F(LocalCommands, DirectoryWhereAFileGoesEndsWithTwelveRolledBack) {
     InstallVersion2(nullptr);
+    const std::string old1 = app_.Read(ClientFileName(1));
     PublishVersion3(nullptr);
-    // file5's place is taken by a folder: neither the move nor the copies succeed.
+    // file5's place is taken by a folder: it is neither moved aside nor replaced.
     ASSERT_TRUE(DeleteFileRetry(app_.Path(ClientFileName(5)), true));
     app_.Write(ClientFileName(5) + L"\\inner.txt", "x");
 
     EXPECT_EQ(Run(), URC_LOCAL_FILE_COPY_ERR);
-    // The files before it stay applied; the installed manifest stays old.
-    EXPECT_EQ(app_.Read(ClientFileName(1)), source_.Read(ClientFileName(1)));
+    EXPECT_EQ(app_.Read(ClientFileName(1)), old1);
+    EXPECT_EQ(app_.Read(ClientFileName(5) + L"\\inner.txt"), "x");
     EXPECT_EQ(InstalledVersion(), L"2.0.0.0");
 
     ASSERT_TRUE(RemoveTree(app_.Path(ClientFileName(5))));
@@ -181,6 +206,33 @@ TEST_F(LocalCommands, LockedDestinationEndsWithTwelveAfterItsRetries) {
     SetVersionParameters(L"3.0.0.0");
     ASSERT_EQ(Run(), URC_NO_ERR);
     EXPECT_EQ(app_.Read(ClientFileName(5)), source_.Read(ClientFileName(5)));
+    EXPECT_EQ(InstalledVersion(), L"3.0.0.0");
+    EXPECT_FALSE(app_.Exists(kUndoFolderName));
+}
+
+TEST_F(LocalCommands, AFileListedTwiceIsAppliedOnce) {
+    InstallVersion2(nullptr);
+    for (int i : {1, 5}) source_.Write(ClientFileName(i), ClientFileBytes(i, 3, 5000));
+    const std::map<std::string, std::string> release = Publish(L"3.0.0.0");
+    // The same file entry under a second key of the main section.
+    FileFolder edit;
+    const std::wstring manifest = edit.Path(L"UpdateInfo.ini");
+    ASSERT_TRUE(WriteWholeFile(manifest, release.at("/UpdateInfo.ini.3.0.0.0")));
+    CIniFile ini;
+    ini.SetFile(manifest);
+    SIniSection main;
+    ASSERT_TRUE(ini.GetSection(L"MAIN", main));
+    std::wstring entry;
+    for (const SIniEntry& job : main.entries) {
+        if (job.value.find(ClientFileName(1)) != std::wstring::npos) entry = job.value;
+    }
+    ASSERT_FALSE(entry.empty());
+    ASSERT_TRUE(WriteProfileValue(L"MAIN", L"Job_again", entry.c_str(), manifest));
+    PutRelease(network_, kMirrors, {{"/UpdateInfo.ini.3.0.0.0", edit.Read(L"UpdateInfo.ini")}});
+    SetVersionParameters(L"3.0.0.0");
+
+    ASSERT_EQ(Run(), URC_NO_ERR);
+    EXPECT_EQ(app_.Read(ClientFileName(1)), source_.Read(ClientFileName(1)));
     EXPECT_EQ(InstalledVersion(), L"3.0.0.0");
 }
 

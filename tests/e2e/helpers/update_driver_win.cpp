@@ -4,15 +4,25 @@
 // worker reports to a CHeadlessUpdateHandle. The exit code is the update's
 // result; what the worker reported goes to "run-<pid>.txt" in the folder
 // named by the environment variable ZM_E2E_REPORT_DIR.
+//
+// With ZM_E2E_WATCHDOG_MS set, the update runs behind the real progress
+// dialog, whose watchdog period is that many milliseconds instead of the
+// product's two minutes; its report then holds the result alone. Any other command line that begins with '-' goes
+// to the launcher's dispatch, as the product's entry point hands it over.
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "diag/trace_log.h"
+#include "launcher/dispatch.h"
 #include "launcher/launcher_log.h"
 #include "launcher/system_update_environment.h"
+#include "launcher/win_launcher_host.h"
+#include "ui/main_dlg.h"
 #include "manifest/ini_profile.h"
 #include "update/headless_update_handle.h"
 #include "update/update_thread.h"
@@ -55,11 +65,25 @@ void WriteReport(int argc, wchar_t** argv, const CHeadlessUpdateHandle& handle, 
     if (WriteWholeFile(name + L".tmp", text)) MoveFileExW((name + L".tmp").c_str(), (name + L".txt").c_str(), 0);
 }
 
+unsigned WatchdogPeriodMs() {
+    wchar_t text[32] = {};
+    if (GetEnvironmentVariableW(L"ZM_E2E_WATCHDOG_MS", text, 32) == 0) return 0;
+    return static_cast<unsigned>(_wtoi(text));
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     SetAppInstance(GetModuleHandleW(nullptr));
     InitLauncherLog();
+    if (argc >= 2 && argv[1][0] == L'-' && wcsstr(argv[1], L"update") == nullptr) {
+        CWinLauncherHost host(GetModuleHandleW(nullptr));
+        std::wstring line;
+        for (int i = 1; i < argc; ++i) line += (i > 1 ? L" " : L"") + std::wstring(argv[i]);
+        const int result = Dispatch(host, line);
+        CloseLog();
+        return result;
+    }
     std::wstring prefix;
     std::wstring text;
     if (!DecodeCmdLine(CommandStringOf(argc, argv), prefix, text)) {
@@ -78,6 +102,23 @@ int wmain(int argc, wchar_t** argv) {
     int result = 0;
     {
         CUpdateThread worker(SystemUpdateEnvironment());
+        if (const unsigned watchdogMs = WatchdogPeriodMs()) {
+            // The dialog ends the process with the result, as in the product.
+            INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
+            InitCommonControlsEx(&controls);
+            CDialogWorkerOf<CUpdateThread> driven(worker);
+            SMainDlgHooks hooks;
+            hooks.watchdogPeriodMs = watchdogMs;
+            // No low-space box that nobody would close.
+            hooks.freeSpace = [](const std::wstring&, unsigned long long&) { return false; };
+            hooks.terminate = [&](int code) {
+                WriteReport(argc, argv, handle, code);
+                TerminateProcess(GetCurrentProcess(), static_cast<UINT>(code));
+            };
+            CMainDlg dialog(driven, hooks);
+            dialog.DoModal(GetModuleHandleW(nullptr), nullptr);
+            return -1;
+        }
         worker.SetHandle(&handle);
         worker.Start();
         result = handle.WaitForResult();

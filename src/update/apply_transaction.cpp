@@ -1,0 +1,281 @@
+#include "update/apply_transaction.h"
+
+#include <zlib.h>
+
+#include <cstdarg>
+#include <cstdio>
+
+#include "diag/trace_log.h"
+#include "manifest/cfg_file_lists.h"
+#include "manifest/finger_file.h"
+#include "manifest/install_name.h"
+#include "manifest/qk_update_ini.h"
+#include "update/local_file.h"
+#include "util/clock.h"
+#include "util/code_page.h"
+#include "util/debug_output.h"
+#include "util/file_util.h"
+
+namespace {
+
+const wchar_t kMutexPrefix[] = L"QKFileDownloadApply-";
+// The system's codes (as Windows gives them) for a step refused before it
+// began: a directory where a file goes, a name the journal cannot carry.
+const int kErrorAccessDenied = 5;
+const int kErrorInvalidName = 123;
+
+// One mutex per installation: its folder's name, folded as the file system
+// compares names, hashed into the mutex name (which may hold no '\').
+std::wstring MutexNameOf(const std::wstring& appDir) {
+    const std::string folded = WideToUtf8(FoldFileName(appDir));
+    const uLong crc = crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(folded.data()),
+                            static_cast<uInt>(folded.size()));
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%08lx", static_cast<unsigned long>(crc & 0xFFFFFFFFul));
+    return kMutexPrefix + Utf8ToWide(digits);
+}
+
+std::string Narrow(const std::wstring& text) { return WideToAnsi(text); }
+
+}  // namespace
+
+CApplyTransaction::CApplyTransaction(const std::wstring& appDir, const std::wstring& oemId, const char* logModule,
+                                     CApplyFileOps& files)
+    : appDir_(appDir),
+      undoDir_(appDir + kUndoFolderName + L"\\"),
+      journalPath_(undoDir_ + kJournalName),
+      oemId_(oemId),
+      logModule_(logModule),
+      files_(files),
+      mutex_(MutexNameOf(appDir)) {}
+
+CApplyTransaction::~CApplyTransaction() { Unlock(); }
+
+CApplyTransaction::RecoveryResult CApplyTransaction::Recover() {
+    if (!files_.Exists(undoDir_)) return kRecoveryNothing;
+    if (!mutex_.TryLock()) {
+        Log(TRACE_INF, "Update files being applied by another process, left to it! (dir:'%s')",
+            Narrow(undoDir_).c_str());
+        return kRecoveryBusy;
+    }
+    locked_ = true;
+    const RecoveryResult result = Settle();
+    Unlock();
+    return result;
+}
+
+bool CApplyTransaction::Begin() {
+    if (!locked_) locked_ = RetryUntil(kCopyRetry, [this] { return mutex_.TryLock(); });
+    if (!locked_) {
+        Log(TRACE_ERR, "Update files being applied by another process! (dir:'%s')", Narrow(undoDir_).c_str());
+        return false;
+    }
+    if (Settle() == kRecoveryFailed) {
+        Unlock();
+        return false;
+    }
+    steps_.clear();
+    char token[32];
+    std::snprintf(token, sizeof token, "%x-%llx", static_cast<unsigned>(CurrentProcessId()),
+                  static_cast<unsigned long long>(TickCountMs()));
+    token_ = Utf8ToWide(token);
+    std::string header;
+    FormatJournalHeader(token_, header);
+    if (!files_.MakeDirs(undoDir_) || !files_.Append(journalPath_, header)) {
+        Log(TRACE_ERR, "Write update journal failed! (errCode:%d, file:'%s')", files_.LastError(),
+            Narrow(journalPath_).c_str());
+        Unlock();
+        return false;
+    }
+    return true;
+}
+
+bool CApplyTransaction::Move(const std::wstring& target, const std::wstring& source, int& error) {
+    return Install(SApplyStep::kMove, target, source, error);
+}
+
+bool CApplyTransaction::Copy(const std::wstring& target, const std::wstring& source, int& error) {
+    return Install(SApplyStep::kCopy, target, source, error);
+}
+
+bool CApplyTransaction::Install(SApplyStep::Kind kind, const std::wstring& target, const std::wstring& source,
+                                int& error) {
+    const std::wstring to = Path(target);
+    if (files_.IsDirectory(to)) {
+        error = kErrorAccessDenied;
+        return false;
+    }
+    SApplyStep step;
+    step.kind = kind;
+    step.number = static_cast<int>(steps_.size());
+    step.existed = files_.Exists(to);
+    step.target = target;
+    step.source = source;
+    error = Journal(step);
+    if (error != 0) return false;
+    if (step.existed && !files_.Rename(to, BackupPath(step), false, kCopyRetry)) {
+        error = files_.LastError();
+        return false;
+    }
+    const std::wstring from = Path(source);
+    if (kind == SApplyStep::kMove && files_.Rename(from, to, false, RetryPolicy{1, 0})) return true;
+    // A staged file that a scanner holds can still be read.
+    if (files_.CopyWhole(from, to, error)) return true;
+    Undo(step);
+    return false;
+}
+
+bool CApplyTransaction::Delete(const std::wstring& target, int& error) {
+    const std::wstring path = Path(target);
+    if (!files_.Exists(path)) return true;
+    if (files_.IsDirectory(path)) {
+        error = kErrorAccessDenied;
+        return false;
+    }
+    SApplyStep step;
+    step.kind = SApplyStep::kDelete;
+    step.number = static_cast<int>(steps_.size());
+    step.existed = true;
+    step.target = target;
+    error = Journal(step);
+    if (error != 0) return false;
+    if (files_.Rename(path, BackupPath(step), false, kDeleteRetry)) return true;
+    error = files_.LastError();
+    return false;
+}
+
+bool CApplyTransaction::RollBack() {
+    const bool undone = UndoAll() && Finish();
+    if (undone) Log(TRACE_INF, "Update files rolled back! (steps:%d)", static_cast<int>(steps_.size()));
+    Unlock();
+    return undone;
+}
+
+void CApplyTransaction::Commit() {
+    Finish();
+    Unlock();
+}
+
+std::wstring CApplyTransaction::Path(const std::wstring& relative) const { return appDir_ + relative; }
+
+std::wstring CApplyTransaction::BackupPath(const SApplyStep& step) const {
+    return undoDir_ + token_ + L"-" + std::to_wstring(step.number);
+}
+
+int CApplyTransaction::Journal(const SApplyStep& step) {
+    std::string line;
+    if (!FormatJournalStep(step, line)) return kErrorInvalidName;
+    if (!files_.Append(journalPath_, line)) {
+        const int error = files_.LastError();
+        Log(TRACE_ERR, "Write update journal failed! (errCode:%d, file:'%s')", error, Narrow(journalPath_).c_str());
+        return error;
+    }
+    steps_.push_back(step);
+    return 0;
+}
+
+bool CApplyTransaction::Undo(const SApplyStep& step) {
+    const std::wstring target = Path(step.target);
+    const std::wstring backup = BackupPath(step);
+    const bool backupKept = step.existed && files_.Exists(backup);
+    bool undone = true;
+    if (step.kind != SApplyStep::kDelete) {
+        files_.Delete(target + kWholeCopySuffix);
+        // The target holds the new file once the old one is out of its way.
+        if ((backupKept || !step.existed) && files_.Exists(target)) {
+            const std::wstring source = Path(step.source);
+            // Back to "UpdateVer\", so that the next run need not fetch it again.
+            const bool restaged = step.kind == SApplyStep::kMove && !files_.Exists(source) &&
+                                  files_.Rename(target, source, false, kCopyRetry);
+            // Else the backup's rename replaces the target in one step.
+            if (!restaged && !backupKept) undone = files_.Delete(target);
+        }
+    }
+    if (undone && backupKept) undone = files_.Rename(backup, target, true, kCopyRetry);
+    if (!undone) {
+        Log(TRACE_ERR, "Undo update step failed! (errCode:%d, file:'%s')", files_.LastError(),
+            Narrow(target).c_str());
+    }
+    return undone;
+}
+
+bool CApplyTransaction::UndoAll() {
+    bool undone = true;
+    for (auto step = steps_.rbegin(); step != steps_.rend(); ++step) undone = Undo(*step) && undone;
+    return undone;
+}
+
+bool CApplyTransaction::IsComplete() const {
+    if (steps_.empty()) return false;
+    const SApplyStep& last = steps_.back();
+    if (last.kind != SApplyStep::kCopy || !SameFileName(last.target, kUpdateInfoFileName)) return false;
+    std::string installed;
+    std::string staged;
+    if (!files_.Read(Path(last.target), installed) || !files_.Read(Path(last.source), staged) ||
+        installed != staged) {
+        return false;
+    }
+    CQKUpdateIni info(appDir_, oemId_);
+    info.SetFile(Path(last.target));
+    CFingerFile::SetNoUpdateList(ReadNoUpdateFiles(appDir_ + L"testCfg.ini"));
+    CFingerFile finger;
+    if (!finger.LoadFinger(info, info.GetMainSection())) return false;
+    for (const SFingerItem* item : finger.GetPendingItems()) {
+        if (item->kind == kFingerFile) return false;
+    }
+    return true;
+}
+
+CApplyTransaction::RecoveryResult CApplyTransaction::Settle() {
+    steps_.clear();
+    if (!files_.Exists(undoDir_)) return kRecoveryNothing;
+    std::string bytes;
+    if (files_.Exists(journalPath_) && !files_.Read(journalPath_, bytes)) {
+        Log(TRACE_ERR, "Read update journal failed! (errCode:%d, file:'%s')", files_.LastError(),
+            Narrow(journalPath_).c_str());
+        return kRecoveryFailed;
+    }
+    // No journal, or one that ends before its first step: what is left
+    // belongs to no unfinished apply.
+    if (!ParseJournal(bytes, token_, steps_) || steps_.empty()) {
+        Log(TRACE_INF, "Remove update backups left! (dir:'%s')", Narrow(undoDir_).c_str());
+        return Finish() ? kRecoveryNothing : kRecoveryFailed;
+    }
+    const int steps = static_cast<int>(steps_.size());
+    Log(TRACE_WAR, "Unfinished update found! (steps:%d, journal:'%s')", steps, Narrow(journalPath_).c_str());
+    if (IsComplete()) {
+        Log(TRACE_INF, "Unfinished update had every file in place, completed! (steps:%d)", steps);
+        return Finish() ? kRecoveryRolledForward : kRecoveryFailed;
+    }
+    if (!UndoAll() || !Finish()) {
+        Log(TRACE_ERR, "Unfinished update not rolled back, kept for the next start! (steps:%d)", steps);
+        return kRecoveryFailed;
+    }
+    Log(TRACE_INF, "Unfinished update rolled back! (steps:%d)", steps);
+    return kRecoveryRolledBack;
+}
+
+bool CApplyTransaction::Finish() {
+    if (!files_.Delete(journalPath_)) {
+        Log(TRACE_ERR, "Delete update journal failed! (errCode:%d, file:'%s')", files_.LastError(),
+            Narrow(journalPath_).c_str());
+        return false;
+    }
+    if (!files_.RemoveTree(undoDir_)) {
+        Log(TRACE_WAR, "Update backups in use, removed later! (dir:'%s')", Narrow(undoDir_).c_str());
+    }
+    return true;
+}
+
+void CApplyTransaction::Unlock() {
+    if (!locked_) return;
+    locked_ = false;
+    mutex_.Unlock();
+}
+
+void CApplyTransaction::Log(int level, const char* format, ...) const {
+    va_list args;
+    va_start(args, format);
+    Trace(level, logModule_, format, args);
+    va_end(args);
+}

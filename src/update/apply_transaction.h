@@ -1,0 +1,120 @@
+// Applying a release's files to the installation as one transaction. Before
+// a file of the installation is replaced or deleted, it is renamed into the
+// undo folder "~UpdateUndo\" inside the installation (one volume, so both
+// the backup and the install are renames), and the step is written to the
+// journal (apply_journal.h) "~UpdateUndo\journal" before it begins. A failed
+// apply is undone step by step, newest first, which brings the staged files
+// back to "UpdateVer\" and the previous release back into place; a complete
+// one commits by deleting its journal, then its backups.
+//
+// An apply that never ended (the process killed, the power lost) leaves its
+// journal; Recover, run when the launcher or the updater starts, rolls it
+// back, or forward when its last step installed the update-info file and
+// every file that file lists is in place. An undo folder without a journal
+// holds only what a finished apply could not delete yet.
+//
+// Only one process works on an installation's undo folder at a time: it
+// holds the machine-wide mutex "QKFileDownloadApply-<8 hex digits>" (named
+// after the installation's folder), which a killed process gives up. An
+// apply holds it from Begin to Commit or RollBack, on the thread that calls
+// them; Recover takes it only when nobody holds it, so that a launcher
+// started by a command of a running apply leaves that apply alone.
+//
+// Threading: one thread uses an object; the mutex is that thread's.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "update/apply_file_ops.h"
+#include "update/apply_journal.h"
+#include "util/named_mutex.h"
+
+class CApplyTransaction {
+public:
+    // The undo folder's journal (the folder is kUndoFolderName, manifest/install_name.h).
+    static constexpr const wchar_t* kJournalName = L"journal";
+
+    enum RecoveryResult {
+        kRecoveryNothing,        // no journal: nothing was left unfinished
+        kRecoveryBusy,           // another process applies right now
+        kRecoveryRolledBack,     // the previous release is back in place
+        kRecoveryRolledForward,  // the new release was complete; its backups are gone
+        kRecoveryFailed,         // a step could not be undone; the journal stays for the next start
+    };
+
+    // appDir ends in '\'; oemId expands the manifest macros of the check
+    // before a roll forward; logModule names the log lines ("DownLoad");
+    // files, which must outlive the object, does the file operations.
+    CApplyTransaction(const std::wstring& appDir, const std::wstring& oemId, const char* logModule,
+                      CApplyFileOps& files = CApplyFileOps::System());
+    // Releases the mutex; an apply neither committed nor rolled back stays
+    // journaled for Recover.
+    ~CApplyTransaction();
+    CApplyTransaction(const CApplyTransaction&) = delete;
+    CApplyTransaction& operator=(const CApplyTransaction&) = delete;
+
+    // Settles a journal that an apply left unfinished, when no other
+    // process applies. Logs what it found and did.
+    RecoveryResult Recover();
+
+    // Takes the mutex (waiting as long as a locked file is waited for),
+    // settles an unfinished journal and starts a new one. Returns false,
+    // after an ERR line, when the mutex stays held elsewhere, the old journal
+    // cannot be settled or the new one cannot be written.
+    bool Begin();
+    // Installs the file source over target (names relative to the
+    // application directory): target, when present, is kept aside, then
+    // source is moved into its place, or copied when the move is refused.
+    // Returns false, with the system's error code in error and the step
+    // undone, when target is a directory or cannot be kept aside, or source
+    // cannot be moved or copied.
+    bool Move(const std::wstring& target, const std::wstring& source, int& error);
+    // As Move, but source stays where it is.
+    bool Copy(const std::wstring& target, const std::wstring& source, int& error);
+    // Puts target aside as a backup; a missing target is no step. Returns
+    // false, with the system's error code in error, when target is a
+    // directory or cannot be moved (after the delete retries).
+    bool Delete(const std::wstring& target, int& error);
+    // Undoes every step, newest first, deletes the journal and the undo
+    // folder and releases the mutex. Returns false, after an ERR line, when a
+    // step could not be undone; the journal then stays for Recover.
+    bool RollBack();
+    // Deletes the journal, which makes the apply complete, then the undo
+    // folder (what cannot be deleted yet, a backup still in use, waits for a
+    // later start), and releases the mutex.
+    void Commit();
+
+private:
+    std::wstring Path(const std::wstring& relative) const;
+    std::wstring BackupPath(const SApplyStep& step) const;
+    // Writes step to the journal and keeps it. Returns 0, or the system's
+    // error code when it cannot.
+    int Journal(const SApplyStep& step);
+    bool Install(SApplyStep::Kind kind, const std::wstring& target, const std::wstring& source, int& error);
+    // Brings what step changed back, from any state the step left; true
+    // when nothing of it is left to undo.
+    bool Undo(const SApplyStep& step);
+    bool UndoAll();
+    // The journal's steps, when the apply they record put every file of the
+    // new release in place: its last step installed the update-info file
+    // and the installation agrees with it.
+    bool IsComplete() const;
+    // Recover with the mutex held.
+    RecoveryResult Settle();
+    // Deletes the journal and the undo folder; false when the journal stays.
+    bool Finish();
+    void Unlock();
+    void Log(int level, const char* format, ...) const;
+
+    const std::wstring appDir_;
+    const std::wstring undoDir_;
+    const std::wstring journalPath_;
+    const std::wstring oemId_;
+    const char* const logModule_;
+    CApplyFileOps& files_;
+    NamedMutex mutex_;
+    bool locked_ = false;
+    std::wstring token_;
+    std::vector<SApplyStep> steps_;
+};

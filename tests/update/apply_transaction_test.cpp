@@ -1,0 +1,203 @@
+// The apply transaction on a real folder: a held file rolls the apply back,
+// and an apply ended at any file operation, as a killed process ends, and
+// then recovered leaves exactly one release, a rolled-back one with its
+// staged files kept.
+#include "update/apply_transaction.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <thread>
+
+#include "diag/trace_log.h"
+#include "manifest/install_name.h"
+#include "update_test_support.h"
+
+namespace {
+
+struct SimulatedKill {};
+
+// The system's file operations, ended just before the killAt-th one that
+// may change the disk (never when killAt is 0); a journal line under way is
+// left half-written. Renames of a locked path fail, as those of a file held
+// open without sharing do.
+class KillingFileOps : public CApplyFileOps {
+public:
+    static constexpr int kSharingViolation = 32;
+
+    explicit KillingFileOps(int killAt, std::set<std::wstring> lockedPaths = {})
+        : killAt_(killAt), locked_(std::move(lockedPaths)) {}
+    int Changes() const { return changes_; }
+
+    bool Append(const std::wstring& path, const std::string& bytes) override {
+        if (++changes_ == killAt_) {
+            CApplyFileOps::Append(path, bytes.substr(0, bytes.size() / 2));
+            throw SimulatedKill();
+        }
+        return CApplyFileOps::Append(path, bytes);
+    }
+    bool Rename(const std::wstring& source, const std::wstring& target, bool replace,
+                const RetryPolicy& policy) override {
+        Step();
+        lockedFailure_ = locked_.count(source) != 0 || locked_.count(target) != 0;
+        return !lockedFailure_ && CApplyFileOps::Rename(source, target, replace, policy);
+    }
+    bool CopyWhole(const std::wstring& source, const std::wstring& target, int& error) override {
+        return Step(), CApplyFileOps::CopyWhole(source, target, error);
+    }
+    bool Delete(const std::wstring& path) override { return Step(), CApplyFileOps::Delete(path); }
+    bool MakeDirs(const std::wstring& path) override { return Step(), CApplyFileOps::MakeDirs(path); }
+    bool RemoveTree(const std::wstring& path) override { return Step(), CApplyFileOps::RemoveTree(path); }
+    int LastError() override { return lockedFailure_ ? kSharingViolation : CApplyFileOps::LastError(); }
+
+private:
+    void Step() {
+        if (++changes_ == killAt_) throw SimulatedKill();
+    }
+
+    const int killAt_;
+    const std::set<std::wstring> locked_;
+    int changes_ = 0;
+    bool lockedFailure_ = false;
+};
+
+const char kManifestV2[] =
+    "[VER]\r\nVer=2.0.0.0\r\n[MAIN]\r\n"
+    "Job_1=dlfl;a.dll;2;1500000000;;2/a.dll;2;MD5;00\r\n"
+    "Job_2=dlfl;sub\\b.dll;2;1500000000;;2/sub/b.dll;2;MD5;00\r\n"
+    "Job_3=dlfl;c.dll;2;1500000000;;2/c.dll;2;MD5;00\r\n"
+    "Job_4=dlfl;ZOLTAMeeting.exe;4;1500000000;;2/ZOLTAMeeting.exe;4;MD5;00\r\n"
+    "Job_5=rmfl;old.txt\r\n";
+
+using Files = std::map<std::wstring, std::string>;
+
+const Files kRelease1 = {{L"a.dll", "a1"},          {L"sub\\b.dll", "b1"},
+                         {L"same.dll", "s1"},       {L"old.txt", "gone in 2"},
+                         {L"ZOLTAMeeting.exe", "upd1"}, {L"VeltranePrepair.exe", "upd0"},
+                         {L"UpdateInfo.ini", "[VER]\r\nVer=1.0.0.0\r\n"}};
+const Files kStaged = {{L"UpdateVer\\a.dll", "a2"},           {L"UpdateVer\\sub\\b.dll", "b2"},
+                       {L"UpdateVer\\c.dll", "c2"},           {L"UpdateVer\\ZOLTAMeeting.exe", "upd2"},
+                       {L"UpdateVer\\UpdateInfo.ini", kManifestV2}};
+const Files kRelease2 = {{L"a.dll", "a2"},          {L"sub\\b.dll", "b2"},         {L"c.dll", "c2"},
+                         {L"same.dll", "s1"},       {L"ZOLTAMeeting.exe", "upd2"}, {L"VeltranePrepair.exe", "upd2"},
+                         {L"UpdateInfo.ini", kManifestV2}};
+
+class ApplyTransactionTest : public ::testing::Test {
+protected:
+    void SetUp() override { Fresh(); }
+    void TearDown() override { CFingerFile::SetNoUpdateList(L""); }
+
+    // A new installation of release 1 with release 2 staged.
+    void Fresh() {
+        app_ = std::make_unique<FileFolder>();
+        for (const Files* files : {&kRelease1, &kStaged}) {
+            for (const auto& file : *files) app_->Write(file.first, file.second);
+        }
+    }
+    // The files beside "UpdateVer\" (the undo folder's too), or those in it.
+    Files Below(bool staged) const {
+        Files files;
+        for (const std::wstring& name : app_->Files()) {
+            if ((name.compare(0, 10, L"UpdateVer\\") == 0) == staged) files[name] = app_->Read(name);
+        }
+        return files;
+    }
+    // The update from release 1 to 2 as the worker runs it: commit, or roll
+    // back at the first step that fails. Returns false when it rolled back.
+    bool Apply(CApplyFileOps& files) {
+        CApplyTransaction apply(app_->Dir(), L"ZOLTA", kDownLogModule, files);
+        int error = 0;
+        const bool applied =
+            apply.Begin() && apply.Move(L"a.dll", L"UpdateVer\\a.dll", error) &&
+            apply.Move(L"sub\\b.dll", L"UpdateVer\\sub\\b.dll", error) &&
+            apply.Move(L"c.dll", L"UpdateVer\\c.dll", error) && apply.Delete(L"old.txt", error) &&
+            apply.Move(L"ZOLTAMeeting.exe", L"UpdateVer\\ZOLTAMeeting.exe", error) &&
+            apply.Copy(L"VeltranePrepair.exe", L"ZOLTAMeeting.exe", error) &&
+            apply.Copy(L"UpdateInfo.ini", L"UpdateVer\\UpdateInfo.ini", error);
+        if (applied) {
+            apply.Commit();
+        } else {
+            EXPECT_EQ(error, KillingFileOps::kSharingViolation);
+            EXPECT_TRUE(apply.RollBack());
+        }
+        return applied;
+    }
+    CApplyTransaction::RecoveryResult Recover() {
+        return CApplyTransaction(app_->Dir(), L"ZOLTA", kDownLogModule).Recover();
+    }
+    void ExpectRolledBack() {
+        EXPECT_EQ(Below(false), kRelease1);
+        EXPECT_EQ(Below(true), kStaged);
+    }
+
+    std::unique_ptr<FileFolder> app_;
+};
+
+TEST_F(ApplyTransactionTest, AFileHeldLateInTheOrderRollsEverythingBack) {
+    KillingFileOps files(0, {app_->Path(L"ZOLTAMeeting.exe")});
+    EXPECT_FALSE(Apply(files));
+    ExpectRolledBack();
+    KillingFileOps free(0);
+    EXPECT_TRUE(Apply(free));
+    EXPECT_EQ(Below(false), kRelease2);
+    EXPECT_EQ(Below(true), (Files{{L"UpdateVer\\UpdateInfo.ini", kManifestV2}}));
+}
+
+TEST_F(ApplyTransactionTest, KilledAtAnyFileOperationARecoveryLeavesExactlyOneRelease) {
+    // An apply that commits, and one that rolls back at its older updater copy.
+    for (const bool held : {false, true}) {
+        const auto locked = [&] {
+            return held ? std::set<std::wstring>{app_->Path(L"VeltranePrepair.exe")} : std::set<std::wstring>{};
+        };
+        Fresh();
+        KillingFileOps counter(0, locked());
+        Apply(counter);
+        int forward = 0;
+        int completed = 0;
+        for (int killAt = 1; killAt <= counter.Changes(); ++killAt) {
+            SCOPED_TRACE((held ? "rolling back, killed at file operation " : "killed at file operation ") +
+                         std::to_string(killAt));
+            Fresh();
+            KillingFileOps files(killAt, locked());
+            EXPECT_THROW(Apply(files), SimulatedKill);
+            const CApplyTransaction::RecoveryResult result = Recover();
+            completed += result == CApplyTransaction::kRecoveryRolledForward;
+            if (Below(false) == kRelease2) {
+                ++forward;
+                EXPECT_NE(result, CApplyTransaction::kRecoveryRolledBack);
+            } else {
+                EXPECT_NE(result, CApplyTransaction::kRecoveryRolledForward);
+                ExpectRolledBack();
+            }
+            EXPECT_FALSE(app_->Exists(kUndoFolderName));
+            EXPECT_EQ(Recover(), CApplyTransaction::kRecoveryNothing);
+            if (HasFailure()) return;
+        }
+        // The update-info file in place is the point of no return: a
+        // recovery then completes the apply.
+        if (held) {
+            EXPECT_EQ(forward, 0);
+        } else {
+            EXPECT_GT(completed, 0);
+            EXPECT_LT(forward, counter.Changes() / 4);
+        }
+    }
+}
+
+TEST_F(ApplyTransactionTest, AnApplyUnderWayInAnotherProcessIsLeftAlone) {
+    CApplyTransaction apply(app_->Dir(), L"ZOLTA", kDownLogModule);
+    int error = 0;
+    ASSERT_TRUE(apply.Begin());
+    ASSERT_TRUE(apply.Move(L"a.dll", L"UpdateVer\\a.dll", error));
+    // The mutex is the applying thread's: another thread stands in for another process.
+    CApplyTransaction::RecoveryResult result = CApplyTransaction::kRecoveryNothing;
+    std::thread([&] { result = Recover(); }).join();
+    EXPECT_EQ(result, CApplyTransaction::kRecoveryBusy);
+    EXPECT_EQ(app_->Read(L"a.dll"), "a2");
+    apply.Commit();
+}
+
+}  // namespace
