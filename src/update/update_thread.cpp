@@ -218,7 +218,7 @@ bool CUpdateThread::RunTransfer(std::map<int, Task> tasks) {
     for (const auto& entry : tasks_) {
         const Task& task = entry.second;
         downloader_->getFile(task.id, WideToAnsi(task.item->srcPath), WideToAnsi(task.tempPath), task.useHttpRange,
-                             task.item->requestBody);
+                             task.item->requestBody, SFileFetch());
     }
     bool ok = downloader_->start(0, true);
     if (!ok) {
