@@ -136,7 +136,7 @@ int CUpdateThread::UpdateFiles() {
     SFileTransItem manifest;
     manifest.name = kUpdateInfoName;
     manifest.srcPath = std::wstring(kUpdateInfoName) + L"." + destVersion_;
-    if (!DownloadItems(FingerItemList{&manifest}, updateVerDir_, true)) {
+    if (!DownloadItems(FingerItemList{&manifest}, updateVerDir_, Fetch::kManifest)) {
         DownLogErr("down FINGER file failed! ");
         return URC_DOWNLOAD_ERR;
     }
@@ -149,7 +149,7 @@ int CUpdateThread::UpdateFiles() {
     if (selfUpdate != 0) return selfUpdate;
 
     SetPercentRange(13, 90);
-    if (!DownloadItems(downItems_, updateVerDir_, true)) return URC_DOWNLOAD_ERR;
+    if (!DownloadItems(downItems_, updateVerDir_, Fetch::kReleaseFile)) return URC_DOWNLOAD_ERR;
 
     SetPercentRange(90, 100);
     return LocalVerUpdate();
@@ -182,7 +182,7 @@ bool CUpdateThread::Calculate() {
     return true;
 }
 
-bool CUpdateThread::DownloadItems(const FingerItemList& items, const std::wstring& destination, bool useHttpRange) {
+bool CUpdateThread::DownloadItems(const FingerItemList& items, const std::wstring& destination, Fetch what) {
     if (items.empty()) {
         DownLogInf("no files need download!");
         return true;
@@ -200,7 +200,12 @@ bool CUpdateThread::DownloadItems(const FingerItemList& items, const std::wstrin
         if (file == nullptr) continue;
         Task task;
         task.id = static_cast<int>(i);
-        task.useHttpRange = useHttpRange;
+        task.useHttpRange = what != Fetch::kServerReply;
+        if (what == Fetch::kReleaseFile) {
+            task.fetch.transferSize = file->transSize;
+        } else {
+            task.fetch.sizeLimit = what == Fetch::kManifest ? kManifestLimitBytes : kReplyLimitBytes;
+        }
         task.item = file;
         task.tempPath = destination + file->name + L".tmp";
         tasks.emplace(task.id, std::move(task));
@@ -218,7 +223,7 @@ bool CUpdateThread::RunTransfer(std::map<int, Task> tasks) {
     for (const auto& entry : tasks_) {
         const Task& task = entry.second;
         downloader_->getFile(task.id, WideToAnsi(task.item->srcPath), WideToAnsi(task.tempPath), task.useHttpRange,
-                             task.item->requestBody, SFileFetch());
+                             task.item->requestBody, task.fetch);
     }
     bool ok = downloader_->start(0, true);
     if (!ok) {

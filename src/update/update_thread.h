@@ -39,6 +39,18 @@ public:
     static constexpr const char* kDownloaderName = "MutiDL";
     // Name of the older updater copy that an update refreshes when it exists.
     static constexpr const wchar_t* kOldUpdaterName = L"VeltranePrepair.exe";
+    // The most bytes a server may send for a reply and for a manifest: more
+    // is a failed download, never a file of whatever the server sends.
+    static constexpr int32_t kReplyLimitBytes = 64 * 1024;
+    static constexpr int32_t kManifestLimitBytes = 16 * 1024 * 1024;
+
+    // What a transfer run fetches, which decides whether ranges are used and
+    // how many bytes a server may send.
+    enum class Fetch {
+        kServerReply,  // a web or log server's reply: whole, at most kReplyLimitBytes
+        kManifest,     // an update-info file: in ranges, at most kManifestLimitBytes
+        kReleaseFile,  // a file of the release: in ranges, exactly its transfer size
+    };
 
     // The worker in the given environment, which must outlive the worker.
     // Reads the meeting id and the proxy setting and makes the download
@@ -72,7 +84,7 @@ public:
     // Fetches the file entries of items into destination (entry name +
     // ".tmp", then decoded beside it), skipping delete entries and the names
     // listed in "nodownfiles". False when a file failed to arrive or decode.
-    bool DownloadItems(const FingerItemList& items, const std::wstring& destination, bool useHttpRange);
+    bool DownloadItems(const FingerItemList& items, const std::wstring& destination, Fetch what);
 
     // Server queries: the dest version and the file servers, from "-SPVER"
     // and "-UPURL" or from the web server.
@@ -121,6 +133,7 @@ private:
     struct Task {
         int id = 0;  // index in the list given to DownloadItems; the manager's fileID
         bool useHttpRange = false;
+        SFileFetch fetch;
         int received = 0;  // the manager's thread only
         // 1 decoded and verified, -1 failed: the decode thread's, or the
         // manager's thread's for a file that failed to download

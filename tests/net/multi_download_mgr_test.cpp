@@ -489,6 +489,50 @@ TEST_F(MultiDownloadMgrTest, ASizeDifferentFromTheKnownOneFailsTheFile) {
     EXPECT_TRUE(log_.Contains("[T][conn1] filesize err, lastSize:4096, newSize:5000, file:f.bin"));
 }
 
+TEST_F(MultiDownloadMgrTest, AServerStatingAnotherSizeThanTheTransferSizeIsLeftOutAndTheOthersCarryOn) {
+    ASSERT_TRUE(log_.Opened());
+    const std::string content = MakeContent(300000, 26);
+    FakeServerScript paced;
+    paced.chunkDelayMs = 5;
+    net_.AddServer("srv0", paced);
+    net_.AddServer("srv1", paced);
+    net_.PutFile("srv0", "/f.bin", content);
+    net_.PutFile("srv1", "/f.bin", MakeContent(400000, 27));
+    ASSERT_TRUE(mgr_->SetSverInfo("srv0;srv1"));
+    SFileFetch fetch;
+    fetch.transferSize = 300000;
+    ASSERT_TRUE(mgr_->getFile(1, "f.bin", Local("f.bin"), true, "", fetch));
+    RunToEnd();
+    ExpectFinished({{1, 0}});
+    EXPECT_EQ(LocalBytes("f.bin"), content);
+    EXPECT_TRUE(log_.Contains("[T][conn1] filesize err, lastSize:300000, newSize:400000, file:f.bin"));
+    // Once found out it is asked nothing more of the file.
+    EXPECT_EQ(net_.RequestsTo("srv1").size(), 1u);
+}
+
+TEST_F(MultiDownloadMgrTest, NoServerWritesPastTheTransferSizeOrTheBound) {
+    SFileFetch exact;
+    exact.transferSize = 5000;
+    SFileFetch bounded;
+    bounded.sizeLimit = 5000;
+    // One server states the size of an 8000-byte file, the other streams it without one.
+    const std::string content = MakeContent(8000, 28);
+    FakeServerScript sizeless;
+    sizeless.sendsSize = false;
+    net_.AddServer("srv0");
+    net_.AddServer("srv1", sizeless);
+    PutEverywhere({"srv0", "srv1"}, "/f.bin", content);
+    ASSERT_TRUE(mgr_->SetSverInfo("srv0;srv1"));
+    ASSERT_TRUE(mgr_->getFile(1, "f.bin", Local("exact.bin"), true, "", exact));
+    ASSERT_TRUE(mgr_->getFile(2, "f.bin", Local("bounded.bin"), false, "", bounded));
+    RunToEnd();
+    // The release's size is taken from the stream (its check value has the
+    // last word); past the bound every server fails.
+    ExpectFinished({{1, DLF_OK}, {2, DLF_SIZE_MISMATCH}});
+    EXPECT_EQ(LocalBytes("exact.bin"), content.substr(0, 5000));
+    EXPECT_LE(LocalBytes("bounded.bin").size(), 5000u);
+}
+
 TEST_F(MultiDownloadMgrTest, ALocalFileFailureFailsThatFileAndTheNextOneStarts) {
     const std::string content = MakeContent(9000, 12);
     net_.AddServer("srv0");

@@ -167,6 +167,18 @@ TEST_F(UpdateWorker, UnparsableManifestLeavesTheInstallation) {
     EXPECT_EQ(environment_->RunCommandLines().size(), 1u);
 }
 
+TEST_F(UpdateWorker, AManifestLongerThanItsBoundIsAFailedDownloadAndLeavesNoFileOfIt) {
+    WriteClient(2, 2);
+    Publish(L"2.0.0.0");
+    // Every mirror serves a manifest a byte past 16 MiB.
+    const std::string endless(CUpdateThread::kManifestLimitBytes + 1, ';');
+    for (const std::string& host : kMirrors) network_.PutFile(host, "/UpdateInfo.ini.2.0.0.0", endless);
+    SetVersionParameters(L"2.0.0.0");
+    EXPECT_EQ(Run(), URC_DOWNLOAD_ERR);
+    EXPECT_FALSE(app_.Exists(L"UpdateInfo.ini"));
+    EXPECT_FALSE(app_.Exists(L"UpdateVer\\UpdateInfo.ini"));
+}
+
 TEST_F(UpdateWorker, ManifestNamingFilesOutsideTheInstallationIsRefused) {
     const std::string evil =
         "[VER]\r\nVer=2.0.0.0\r\n[MAIN]\r\n"
