@@ -15,14 +15,22 @@ constexpr int kAborted = -1;
 // A connection's speed must exceed the main one's by this factor to lead instead.
 constexpr double kReElectFactor = 1.25;
 
+// Received bytes on their way to the manager's thread. They count against
+// the manager's budget until the message is gone, handled or not.
 class CRecvDataMsg : public CMsg {
 public:
-    CRecvDataMsg(int32_t type, CHttpConnection* connection, int32_t position, const char* bytes, int32_t length)
-        : CMsg(type), conn(connection), pos(position), data(bytes, static_cast<size_t>(length)) {}
+    CRecvDataMsg(int32_t type, CHttpConnection* connection, int32_t position, const char* bytes, int32_t length,
+                 std::shared_ptr<ByteBudget> budget)
+        : CMsg(type), conn(connection), pos(position), data(bytes, static_cast<size_t>(length)),
+          budget_(std::move(budget)) {}
+    ~CRecvDataMsg() override { budget_->Give(static_cast<int64_t>(data.size())); }
 
     CHttpConnection* const conn;
     const int32_t pos;
     const std::string data;
+
+private:
+    const std::shared_ptr<ByteBudget> budget_;
 };
 
 class CNotifyMsg : public CMsg {
@@ -175,6 +183,7 @@ bool CMultiDownloadMgr::start(int32_t userValue, bool StopWhenOneFileFailed) {
         DownLogErr("[%s] CMultiDownloadMgr thread start failed!", name_.c_str());
         return false;
     }
+    dataBudget_->Keep(true);
     running_ = true;
     SetThreadName(name_.c_str());
     SetTimer(kProgressTimer, kProgressIntervalMs);
@@ -217,7 +226,9 @@ void CMultiDownloadMgr::OnSendProgress(CHttpConnection* conn, uint32_t bytesSent
 
 void CMultiDownloadMgr::OnRecvData(CHttpConnection* conn, int32_t pos, int32_t length, const char* data) {
     if (length <= 0 || data == nullptr) return;
-    PostMsg(new CRecvDataMsg(kMsgRecvData, conn, pos, data, length));
+    // The connection's thread waits here while the manager is behind.
+    dataBudget_->Take(length);
+    PostMsg(new CRecvDataMsg(kMsgRecvData, conn, pos, data, length, dataBudget_));
 }
 
 void CMultiDownloadMgr::OnSpeed(CHttpConnection* conn, double bytesPerMs) {
@@ -230,6 +241,8 @@ void CMultiDownloadMgr::OnTransferFinished(CHttpConnection* conn, int32_t result
 
 void CMultiDownloadMgr::Run() {
     CMsgThread::Run();
+    // Nobody takes data now: no connection may wait for it.
+    dataBudget_->Keep(false);
     bool allSucceeded = true;
     for (const auto& file : files_) allSucceeded = allSucceeded && file->state == DownLoadFileInfo::kSucceeded;
     if (callback_ != nullptr) callback_->OnAllFinished(userValue_, allSucceeded);

@@ -22,7 +22,11 @@
 //
 // Threading: the CMutilTransfer operations run on the owner's thread, and
 // SetSverInfo, getFile and start only while the manager's thread does not run. The CConnectionCallBack operations run on the
-// connections' threads and only post messages. Everything else, every FileMgr
+// connections' threads and only post messages; received data crosses as a
+// heap copy, at most kMaxQueuedDataBytes of it at a time, beyond which a
+// connection waits for the manager. A run ends only once every transfer of it
+// has reported its end, so no end is ever taken for a later run's transfer.
+// Everything else, every FileMgr
 // call and every CMutilTransferCallBack call, runs on the manager's own
 // thread, so the manager needs no lock of its own.
 #pragma once
@@ -36,6 +40,7 @@
 #include <string>
 #include <vector>
 
+#include "net/byte_budget.h"
 #include "net/conn_record.h"
 #include "net/file_mgr.h"
 #include "net/http_connection.h"
@@ -61,6 +66,10 @@ public:
     // How long a stop waits for the connections to report their ends.
     static constexpr int kDrainTimer = 3;
     static constexpr int kDrainLimitMs = 10000;
+    // Received bytes on their way from the connections to the manager's
+    // thread; beyond them a connection waits (and reads no more) until the
+    // manager has caught up.
+    static constexpr int64_t kMaxQueuedDataBytes = 2 * 1024 * 1024;
 
     // The file record of the queue.
     class DownLoadFileInfo : public FileMgr {
@@ -191,6 +200,7 @@ private:
 
     const std::string name_;
     CHttpConnectionFactory* const factory_;
+    const std::shared_ptr<ByteBudget> dataBudget_ = std::make_shared<ByteBudget>(kMaxQueuedDataBytes);
     std::atomic<int32_t> idleTimeoutMs_{kDefaultIdleTimeoutMs};
     std::atomic<int32_t> maxTransfers_{kDefaultMaxTransfers};
     int32_t backoffStepMs_ = kDefaultBackoffStepMs;

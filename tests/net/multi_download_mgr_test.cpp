@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -681,6 +683,94 @@ TEST_F(MultiDownloadMgrTest, RunsAgainAfterARunHasEnded) {
     mgr_->WaitForStop();
     ExpectFinished({{1, 0}, {2, 0}});
     EXPECT_EQ(LocalBytes("f.bin"), f);
+    EXPECT_EQ(LocalBytes("g.bin"), g);
+}
+
+TEST_F(MultiDownloadMgrTest, AManagerThatFallsBehindHoldsItsConnectionsBack) {
+    // The manager's thread stops in the first progress report until released.
+    class StallingCallBack : public RecordingTransferCallBack {
+    public:
+        void OnFileProgress(int32_t fileID, int32_t totalSize, int32_t transferred, int32_t userValue) override {
+            std::unique_lock<std::mutex> lock(lock_);
+            if (!stalled_) {
+                stalled_ = true;
+                writtenAtStall_ = transferred;
+                changed_.notify_all();
+                changed_.wait(lock, [this] { return released_; });
+            }
+            lock.unlock();
+            RecordingTransferCallBack::OnFileProgress(fileID, totalSize, transferred, userValue);
+        }
+        int32_t WaitForStall() {
+            std::unique_lock<std::mutex> lock(lock_);
+            changed_.wait_for(lock, kDownloadWait, [this] { return stalled_; });
+            return writtenAtStall_;
+        }
+        void Release() {
+            std::lock_guard<std::mutex> guard(lock_);
+            released_ = true;
+            changed_.notify_all();
+        }
+
+    private:
+        std::mutex lock_;
+        std::condition_variable changed_;
+        bool stalled_ = false;
+        bool released_ = false;
+        int32_t writtenAtStall_ = 0;
+    } stalling;
+    mgr_->SetCallBack(&logger_, &stalling);
+    const std::string content = MakeContent(40 << 20, 30);
+    FakeServerScript paced;
+    paced.chunkDelayMs = 1;
+    net_.AddServer("srv0", paced);
+    net_.PutFile("srv0", "/f.bin", content);
+    ASSERT_TRUE(mgr_->SetSverInfo("srv0"));
+    ASSERT_TRUE(mgr_->getFile(1, "f.bin", Local("f.bin"), true, "", {}));
+    ASSERT_TRUE(mgr_->start(7, false));
+    const int64_t written = stalling.WaitForStall();
+    // The connection goes on until the data on its way reaches the bound.
+    int64_t sent = -1;
+    ASSERT_TRUE(WaitFor([&] {
+        const int64_t now = net_.Requests().at(0).bytesSent;
+        std::this_thread::sleep_for(milliseconds(300));
+        const bool still = now == net_.Requests().at(0).bytesSent;
+        sent = now;
+        return still;
+    }));
+    EXPECT_LE(sent - written, CMultiDownloadMgr::kMaxQueuedDataBytes + 10240);
+    EXPECT_LT(sent, static_cast<int64_t>(content.size()));
+    stalling.Release();
+    ASSERT_TRUE(stalling.WaitAllFinished());
+    mgr_->WaitForStop();
+    EXPECT_TRUE(stalling.AllSucceeded());
+    EXPECT_EQ(LocalBytes("f.bin"), content);
+}
+
+TEST_F(MultiDownloadMgrTest, ARunEndsOnlyOnceEveryTransferOfItHasEnded) {
+    // The server answers the first request after a while; the stop comes meanwhile.
+    FakeServerScript slowToAnswer;
+    slowToAnswer.responseDelayMs = 500;
+    slowToAnswer.responseDelayTimes = 1;
+    net_.AddServer("srv0", slowToAnswer);
+    const std::string f = MakeContent(5000, 31), g = MakeContent(6000, 32);
+    net_.PutFile("srv0", "/f.bin", f);
+    net_.PutFile("srv0", "/g.bin", g);
+    ASSERT_TRUE(mgr_->SetSverInfo("srv0"));
+    ASSERT_TRUE(mgr_->getFile(1, "f.bin", Local("f.bin"), true, "", {}));
+    ASSERT_TRUE(mgr_->start(7, true));
+    ASSERT_TRUE(WaitFor([this] { return !net_.Requests().empty(); }));
+    mgr_->stop();
+    mgr_->WaitForStop();
+    // Its end came within the run, not in the next one.
+    EXPECT_FALSE(factory_.made[0]->IsBusy());
+    ASSERT_TRUE(net_.Requests().at(0).finished);
+    EXPECT_EQ(net_.Requests().at(0).result, -1);
+    ASSERT_TRUE(mgr_->getFile(2, "g.bin", Local("g.bin"), true, "", {}));
+    ASSERT_TRUE(mgr_->start(7, true));
+    ASSERT_TRUE(WaitFor([this] { return callback_.AllFinishedCount() == 2; }));
+    mgr_->WaitForStop();
+    ExpectFinished({{2, 0}});
     EXPECT_EQ(LocalBytes("g.bin"), g);
 }
 
