@@ -196,6 +196,33 @@ void CMultiDownloadMgr::stop() {
     PostMsg(new CMsg(kMsgStop));
 }
 
+void CMultiDownloadMgr::DemoteServer(int32_t serverNo) {
+    if (running_ || serverNo < 0 || serverNo >= static_cast<int32_t>(serverUrls_.size())) return;
+    DownLogDbg("[%s] server %d asked last: %s", name_.c_str(), serverNo, serverUrls_[serverNo].c_str());
+    demoted_.insert(serverNo);
+}
+
+std::vector<int32_t> CMultiDownloadMgr::ServersBySpeed() {
+    std::vector<double> speed(serverUrls_.size(), 0);
+    for (const auto& record : conns_) {
+        if (record->SpeedMeasured()) speed[record->serverNo] = std::max(speed[record->serverNo], record->lastSpeed);
+    }
+    std::vector<int32_t> order;
+    for (int32_t serverNo = 0; serverNo < static_cast<int32_t>(serverUrls_.size()); ++serverNo) order.push_back(serverNo);
+    std::stable_sort(order.begin(), order.end(), [&](int32_t a, int32_t b) {
+        const bool aLast = demoted_.count(a) != 0;
+        const bool bLast = demoted_.count(b) != 0;
+        if (aLast != bLast) return bLast;
+        return speed[a] > speed[b];
+    });
+    return order;
+}
+
+std::string CMultiDownloadMgr::ServerUrl(int32_t serverNo) {
+    if (serverNo < 0 || serverNo >= static_cast<int32_t>(serverUrls_.size())) return std::string();
+    return serverUrls_[serverNo];
+}
+
 void CMultiDownloadMgr::WaitForStop() {
     DownLogDbg("[%s] CMultiDownloadMgr WaitForStop...", name_.c_str());
     Join();
@@ -342,9 +369,12 @@ void CMultiDownloadMgr::OnRunStarted() {
 void CMultiDownloadMgr::Dispatch() {
     if (stopping_ || failStopAsked_) return;
     const uint64_t now = TickCountMs();
-    // Fastest first.
+    // Fastest first, servers asked last after the others.
     std::stable_sort(conns_.begin(), conns_.end(),
-                     [](const std::unique_ptr<SConnRecord>& a, const std::unique_ptr<SConnRecord>& b) {
+                     [this](const std::unique_ptr<SConnRecord>& a, const std::unique_ptr<SConnRecord>& b) {
+                         const bool aLast = demoted_.count(a->serverNo) != 0;
+                         const bool bLast = demoted_.count(b->serverNo) != 0;
+                         if (aLast != bLast) return bLast;
                          return a->lastSpeed > b->lastSpeed;
                      });
     for (size_t i = 0; i < conns_.size(); ++i) GiveWork(conns_[i].get(), now);
@@ -361,6 +391,7 @@ void CMultiDownloadMgr::Dispatch() {
 
 bool CMultiDownloadMgr::GiveWork(SConnRecord* record, uint64_t nowMs) {
     if (record->retired || !IsIdle(*record) || !BackoffOver(*record, nowMs)) return false;
+    if (demoted_.count(record->serverNo) != 0 && SoundConnBusy()) return false;
     return GiveOpenBlock(record) || GiveNextFile(record) || GiveTail(record) || GiveRangeBeside(record, nowMs);
 }
 
@@ -467,6 +498,7 @@ bool CMultiDownloadMgr::GiveRangeBeside(SConnRecord* record, uint64_t nowMs) {
 void CMultiDownloadMgr::AddConnectionsForWaitingFiles(uint64_t nowMs) {
     const int32_t serverCount = static_cast<int32_t>(serverUrls_.size());
     for (int32_t serverNo = 0; serverNo < serverCount && !pending_.empty(); ++serverNo) {
+        if (demoted_.count(serverNo) != 0) continue;
         int32_t count = 0;
         bool allBringData = true;
         for (const auto& record : conns_) {
@@ -514,6 +546,12 @@ void CMultiDownloadMgr::ArmWakeTimer(uint64_t nowMs) {
 
 bool CMultiDownloadMgr::IsIdle(const SConnRecord& record) const {
     return !record.awaitingEnd && record.curBlock == nullptr && !record.conn->IsBusy();
+}
+
+bool CMultiDownloadMgr::SoundConnBusy() const {
+    return std::any_of(conns_.begin(), conns_.end(), [this](const std::unique_ptr<SConnRecord>& record) {
+        return !record->retired && record->awaitingEnd && demoted_.count(record->serverNo) == 0;
+    });
 }
 
 uint64_t CMultiDownloadMgr::BackoffEndMs(const SConnRecord& record) const {
@@ -874,6 +912,7 @@ void CMultiDownloadMgr::OnMsgFileFinished(DownLoadFileInfo* file, int errorCode)
     file->main = nullptr;
     file->CloseLocalFile(false);
     if (callback_ != nullptr) {
+        callback_->OnFileSources(file->fileID, file->Sources(), userValue_);
         callback_->OnFileFinished(file->fileID, errorCode, userValue_);
     }
     active_.erase(std::remove(active_.begin(), active_.end(), file), active_.end());
@@ -925,4 +964,5 @@ void CMultiDownloadMgr::RemoveAllConn() {
     conns_.clear();
     serverEntries_.clear();
     serverUrls_.clear();
+    demoted_.clear();
 }

@@ -21,7 +21,8 @@
 // tells the server.
 //
 // Threading: the CMutilTransfer operations run on the owner's thread, and
-// SetSverInfo, getFile and start only while the manager's thread does not run. The CConnectionCallBack operations run on the
+// SetSverInfo, getFile, start, DemoteServer, ServersBySpeed and ServerUrl
+// only while the manager's thread does not run. The CConnectionCallBack operations run on the
 // connections' threads and only post messages; received data crosses as a
 // heap copy, at most kMaxQueuedDataBytes of it at a time, beyond which a
 // connection waits for the manager. A run ends only once every transfer of it
@@ -110,6 +111,9 @@ public:
                  const std::string& postData, const SFileFetch& fetch) override;
     bool start(int32_t userValue, bool StopWhenOneFileFailed) override;
     void stop() override;
+    void DemoteServer(int32_t serverNo) override;
+    std::vector<int32_t> ServersBySpeed() override;
+    std::string ServerUrl(int32_t serverNo) override;
     void WaitForStop() override;
     void Destroy() override;
 
@@ -161,6 +165,8 @@ private:
     void AddConnectionsForWaitingFiles(uint64_t nowMs);
     void ArmWakeTimer(uint64_t nowMs);
     bool IsIdle(const SConnRecord& record) const;
+    // A connection of a server not asked last has a transfer under way.
+    bool SoundConnBusy() const;
     bool BackoffOver(const SConnRecord& record, uint64_t nowMs) const;
     uint64_t BackoffEndMs(const SConnRecord& record) const;
     // The file is under way and record may work on it besides those already on it.
@@ -215,6 +221,7 @@ private:
     int32_t userValue_ = 0;
     std::vector<std::string> serverEntries_;  // as given, for log lines
     std::vector<std::string> serverUrls_;     // base URLs by server entry
+    std::set<int32_t> demoted_;               // server entries asked last
     std::vector<std::unique_ptr<DownLoadFileInfo>> files_;  // getFile order
     std::deque<DownLoadFileInfo*> pending_;  // not yet started, getFile order
     std::vector<DownLoadFileInfo*> active_;  // started, not yet finished

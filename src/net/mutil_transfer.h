@@ -56,6 +56,10 @@ public:
     virtual void OnAllFinished(int32_t userValue, bool allSucceeded) = 0;
     // The server whose connection was elected to lead a file.
     virtual void OnMainServer(const char* serverUrl, int32_t userValue) = 0;
+    // Which server wrote which bytes of the file; called just before
+    // OnFileFinished. Owners that do not ask need not override it.
+    virtual void OnFileSources(int32_t /*fileID*/, const std::vector<SServedRange>& /*sources*/,
+                               int32_t /*userValue*/) {}
 };
 
 class CMutilTransfer {
@@ -85,6 +89,16 @@ public:
     virtual bool start(int32_t userValue, bool StopWhenOneFileFailed) = 0;
     // Asks the run to end; WaitForStop waits for it.
     virtual void stop() = 0;
+    // Asks the server entry serverNo last from now until the next
+    // SetSverInfo: it gets work only while no other server's connection is
+    // busy. Call while the manager does not run.
+    virtual void DemoteServer(int32_t serverNo) = 0;
+    // The server entries, fastest first by the speed measured so far, those
+    // asked last after the others. Call while the manager does not run.
+    virtual std::vector<int32_t> ServersBySpeed() = 0;
+    // The base URL of the server entry serverNo ("http://host[:port][/path]"),
+    // empty for none. Call while the manager does not run.
+    virtual std::string ServerUrl(int32_t serverNo) = 0;
     // Waits until the run has ended; the manager may be configured and
     // started again afterwards.
     virtual void WaitForStop() = 0;

@@ -81,14 +81,13 @@ std::vector<Cell> Cells() {
 
 // The results a cell may end with besides success. Good servers make up for
 // most faults. A file's size is the manifest's transfer size, so a server
-// that states another is left out of that file and the others complete it.
-// Bytes that fail the check value fail the file's decode (6), when the bad
-// server served part of the file. The manifest has neither a size nor a check
-// value: when the bad server answers it first, the cut manifest is taken and
-// fails the calculation (10), and a second size of it fails the download (6).
+// that states another is left out of that file and the others complete it;
+// a file that fails its check value is fetched again from the others. The
+// manifest has neither a size nor a check value: when the bad server answers
+// it first, the cut manifest is taken and fails the calculation (10), and a
+// second size of it fails the download (6).
 std::set<int> FailureCodes(const Cell& cell) {
     if (cell.fault == Fault::kSize && cell.stage == Stage::kManifest) return {URC_DOWNLOAD_ERR, URC_LOCAL_UPDATE_ERR};
-    if (cell.fault == Fault::kCorrupt) return {URC_DOWNLOAD_ERR};
     return {};
 }
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <map>
 #include <set>
 #include <string>
 #include <thread>
@@ -465,6 +466,84 @@ TEST_F(UpdateE2e, FailingCommandsAndALockedFileLeaveTheUpdateRepeatable) {
     EXPECT_GE(WaitForWine(scanner, 300), 0);
     fs::remove(held);
 }
+
+// Three mirrors at 4, 2 and 1 MiB/s; the fastest damaged ones serve data.bin
+// (5 MB) with the byte at 2,500,000 inverted. The sound ones refuse their
+// first three requests for it: their back-off then outlasts the first copy,
+// which thus surely comes from the damaged ones alone.
+class DamagedMirrorE2e : public UpdateE2e, public ::testing::WithParamInterface<int> {
+protected:
+    static constexpr const char* kDataPath = "/2.0.0.0/data.bin";
+
+    void SetUp() override {
+        UpdateE2e::SetUp();
+        if (HasFatalFailure()) return;
+        WriteClient(2, 1);
+        ReleaseRecipe v1;
+        v1.version = "1.0.0.0";
+        Publish(v1);
+        for (long long rate : {4, 2, 1}) {
+            ServerOptions options;
+            options.root = releases_.path().string();
+            options.rate = rate * 1024 * 1024;
+            mirrors_.Add(options);
+        }
+        ASSERT_EQ(Update(VersionParameters("1.0.0.0")).result, 0);
+        for (const std::string& name : app_.InstalledFiles()) before_[name] = app_.Read(name);
+        WriteClient(2, 2);
+        data_ = ContentBytes(7, 2, 5000000);
+        WriteFile(source_.path(), "data.bin", data_);
+        ReleaseRecipe v2;
+        v2.version = "2.0.0.0";
+        Publish(v2);
+    }
+    std::string Url(size_t mirror) { return "http://127.0.0.1:" + std::to_string(mirrors_.Port(mirror)); }
+    // The log names the mirror as one that served a damaged copy alone.
+    bool Named(const std::string& log, size_t mirror) {
+        return log.find("mirror served a damaged copy! (mirror:" + Url(mirror) + ", file:data.bin)") != std::string::npos;
+    }
+
+    std::map<std::string, std::string> before_;
+    std::string data_;
+};
+
+TEST_P(DamagedMirrorE2e, TheUpdateCompletesFromTheSoundMirrorsOrFailsWhenNoneIsLeft) {
+    const int damaged = GetParam();
+    FaultPlan corrupt;
+    corrupt.corruptAt = 2500000;
+    FaultPlan refuseAtFirst;
+    refuseAtFirst.status = 404;
+    refuseAtFirst.times = 3;
+    for (int i = 0; i < 3; ++i) mirrors_[i].SetFault(kDataPath, i < damaged ? corrupt : refuseAtFirst);
+    const DriverReport run = Update(VersionParameters("2.0.0.0"));
+    const std::string log = app_.Read("log/QKMeeting.log");
+    for (int i = damaged; i < 3; ++i) EXPECT_FALSE(Named(log, i)) << i;
+    if (damaged == 3) {
+        // Every mirror had its whole turn: the download fails and nothing changed.
+        EXPECT_EQ(run.result, URC_DOWNLOAD_ERR);
+        for (int i = 0; i < 3; ++i) EXPECT_TRUE(Named(log, i)) << i;
+        EXPECT_NE(log.find("file decode failed! (file:data.bin)"), std::string::npos);
+        std::map<std::string, std::string> now;
+        for (const std::string& name : app_.InstalledFiles()) now[name] = app_.Read(name);
+        EXPECT_EQ(now, before_);
+        return;
+    }
+    ASSERT_EQ(run.result, 0);
+    EXPECT_EQ(app_.Read("data.bin"), data_);
+    ExpectInstalled(0, 2);
+    // The failing copy's mirrors are the damaged ones; one alone is proven damaged.
+    std::string copyFrom;
+    for (int i = 0; i < damaged; ++i) copyFrom += " " + Url(i);
+    EXPECT_NE(log.find("file failed its check! (file:data.bin, copy from:" + copyFrom + ")"), std::string::npos) << log;
+    if (damaged == 1) {
+        EXPECT_TRUE(Named(log, 0));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Mirrors, DamagedMirrorE2e, ::testing::Values(1, 2, 3),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return std::to_string(info.param) + "Damaged";
+                         });
 
 TEST_F(UpdateE2e, BadManifestsLeaveTheInstallationAsItWas) {
     WriteClient(4, 2);

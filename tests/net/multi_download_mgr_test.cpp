@@ -217,6 +217,14 @@ TEST_F(MultiDownloadMgrTest, SplitsTheOpenRangeByRateAndTheFasterConnectionLeads
     // srv0 started the file; srv1 leads it once measured faster.
     EXPECT_EQ(callback_.MainServers().front(), "http://srv0");
     EXPECT_TRUE(log_.Contains("[T][conn1] become the main conn"));
+    // The sources say who wrote what, without overlap or gap.
+    int64_t covered = 0, fromFast = 0;
+    for (const SServedRange& range : callback_.SourcesOf(1)) {
+        covered += range.length;
+        fromFast += range.serverNo == 1 ? range.length : 0;
+    }
+    EXPECT_EQ(covered, static_cast<int64_t>(f.size()));
+    EXPECT_GT(fromFast, 3 * (covered - fromFast));
 }
 
 TEST_F(MultiDownloadMgrTest, AnIdleConnectionFetchesAStalledRangeBesideItAndTheFirstToFinishWins) {
@@ -684,6 +692,34 @@ TEST_F(MultiDownloadMgrTest, RunsAgainAfterARunHasEnded) {
     ExpectFinished({{1, 0}, {2, 0}});
     EXPECT_EQ(LocalBytes("f.bin"), f);
     EXPECT_EQ(LocalBytes("g.bin"), g);
+}
+
+TEST_F(MultiDownloadMgrTest, AServerAskedLastWorksOnlyWhileNoOtherIsBusy) {
+    FakeServerScript paced;
+    paced.chunkDelayMs = 5;
+    FakeServerScript failing;
+    failing.failWith = 12029;
+    net_.AddServer("srv0");
+    net_.AddServer("srv1", paced);
+    net_.AddServer("srv2", failing);
+    for (int i = 0; i < 4; ++i) PutEverywhere({"srv0", "srv1", "srv2"}, "/f" + std::to_string(i), MakeContent(80000, 50 + i));
+    ASSERT_TRUE(mgr_->SetSverInfo("srv0;srv1"));
+    mgr_->DemoteServer(0);
+    for (int i = 0; i < 4; ++i) ASSERT_TRUE(mgr_->getFile(i, "f" + std::to_string(i), Local("a" + std::to_string(i)), true, "", {}));
+    RunToEnd();
+    EXPECT_TRUE(callback_.AllSucceeded());
+    EXPECT_TRUE(net_.RequestsTo("srv0").empty());
+    EXPECT_EQ(mgr_->ServersBySpeed(), (std::vector<int32_t>{1, 0}));
+    EXPECT_EQ(mgr_->ServerUrl(1), "http://srv1");
+    // With the other server failing, the one asked last serves the file.
+    ASSERT_TRUE(mgr_->SetSverInfo("srv0;srv2"));
+    mgr_->DemoteServer(0);
+    ASSERT_TRUE(mgr_->getFile(9, "f0", Local("b0"), true, "", {}));
+    ASSERT_TRUE(mgr_->start(7, false));
+    ASSERT_TRUE(WaitFor([this] { return callback_.AllFinishedCount() == 2; }));
+    mgr_->WaitForStop();
+    EXPECT_EQ(LocalBytes("b0"), MakeContent(80000, 50));
+    EXPECT_FALSE(net_.RequestsTo("srv0").empty());
 }
 
 TEST_F(MultiDownloadMgrTest, AManagerThatFallsBehindHoldsItsConnectionsBack) {

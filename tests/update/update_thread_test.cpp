@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "download_test_support.h"
 #include "update/update_result.h"
 #include "update_test_support.h"
 
@@ -145,6 +146,59 @@ TEST_F(UpdateWorker, FailedDownloadEndsWithSixAndTheRerunKeepsWhatArrived) {
             EXPECT_GT(RequestsFor(ServerPath("2.0.0.0", i)), 0) << i;
         }
     }
+}
+
+TEST_F(UpdateWorker, AFileThatFailsItsCheckIsFetchedAgainFromTheSoundMirror) {
+    LogCapture log;
+    ASSERT_TRUE(log.Opened());
+    WriteClient(4, 2);
+    const std::map<std::string, std::string> files = Publish(L"2.0.0.0");
+    // mirror1 and mirror2 serve file1 with a byte inverted.
+    const std::string path = ServerPath("2.0.0.0", 1);
+    std::string damaged = files.at(path);
+    damaged[damaged.size() / 2] ^= '\xff';
+    for (const std::string host : {"mirror1", "mirror2"}) network_.PutFile(host, path, damaged);
+    SetVersionParameters(L"2.0.0.0");
+    ASSERT_EQ(Run(), URC_NO_ERR);
+    EXPECT_EQ(app_.Read(ClientFileName(1)), source_.Read(ClientFileName(1)));
+    EXPECT_FALSE(log.Contains("mirror served a damaged copy! (mirror:http://mirror3"));
+    // Whenever a damaged copy came, its mirror is named and the sound one served the file at last.
+    if (log.Contains("file failed its check! (file:bin\\file1.dll")) {
+        EXPECT_TRUE(log.Contains("mirror served a damaged copy! (mirror:http://mirror"));
+        EXPECT_FALSE(network_.RequestsTo("mirror3").empty());
+    }
+}
+
+TEST_F(UpdateWorker, EveryMirrorServingADamagedCopyFailsTheDownloadAndLeavesTheInstallation) {
+    LogCapture log;
+    ASSERT_TRUE(log.Opened());
+    WriteClient(4, 2);
+    Publish(L"2.0.0.0");
+    SetVersionParameters(L"2.0.0.0");
+    ASSERT_EQ(Run(), URC_NO_ERR);
+    const std::vector<std::wstring> installed = InstalledFiles();
+    const std::string info = app_.Read(L"UpdateInfo.ini");
+    const std::string before = app_.Read(ClientFileName(1));
+
+    // Another size, so that no file of release 3 passes for current by its time.
+    WriteClient(4, 3, 4000);
+    const std::map<std::string, std::string> files = Publish(L"3.0.0.0");
+    const std::string path = ServerPath("3.0.0.0", 1);
+    std::string damaged = files.at(path);
+    damaged[0] ^= '\xff';
+    for (const std::string& host : kMirrors) network_.PutFile(host, path, damaged);
+    SetVersionParameters(L"3.0.0.0");
+    EXPECT_EQ(Run(), URC_DOWNLOAD_ERR);
+    EXPECT_EQ(InstalledFiles(), installed);
+    EXPECT_EQ(app_.Read(L"UpdateInfo.ini"), info);
+    EXPECT_EQ(app_.Read(ClientFileName(1)), before);
+    EXPECT_TRUE(log.Contains("file decode failed! (file:bin\\file1.dll)"));
+    // Each mirror had its one whole turn, and none more.
+    for (const std::string& host : kMirrors) {
+        EXPECT_TRUE(log.Contains("mirror served a damaged copy! (mirror:http://" + host + ", file:bin\\file1.dll)"))
+            << host;
+    }
+    EXPECT_EQ(RequestsFor(path), 3);
 }
 
 TEST_F(UpdateWorker, UnparsableManifestLeavesTheInstallation) {
