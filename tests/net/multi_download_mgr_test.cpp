@@ -44,6 +44,14 @@ protected:
     void PutEverywhere(const std::vector<std::string>& hosts, const std::string& path, const std::string& bytes) {
         for (const std::string& host : hosts) net_.PutFile(host, path, bytes);
     }
+    // Fetches content as f.bin, in ranges, from one server that answers by script.
+    void FetchFromOneServer(const FakeServerScript& script, const std::string& content) {
+        net_.AddServer("srv0", script);
+        net_.PutFile("srv0", "/f.bin", content);
+        ASSERT_TRUE(mgr_->SetSverInfo("srv0"));
+        ASSERT_TRUE(mgr_->getFile(1, "f.bin", Local("f.bin"), true, "", {}));
+        RunToEnd();
+    }
     // Starts the queued files and waits for the run to end.
     void RunToEnd(bool stopWhenOneFileFailed = false) {
         ASSERT_TRUE(mgr_->start(7, stopWhenOneFileFailed));
@@ -342,11 +350,7 @@ TEST_F(MultiDownloadMgrTest, ASingleServerResumesFromWhatIsOnDisk) {
     FakeServerScript breaking;
     breaking.dieAfter = 30000;
     breaking.dieTimes = 1;
-    net_.AddServer("srv0", breaking);
-    net_.PutFile("srv0", "/f.bin", content);
-    ASSERT_TRUE(mgr_->SetSverInfo("srv0"));
-    ASSERT_TRUE(mgr_->getFile(1, "f.bin", Local("f.bin"), true, "", {}));
-    RunToEnd();
+    FetchFromOneServer(breaking, content);
     ExpectFinished({{1, 0}});
     EXPECT_EQ(LocalBytes("f.bin"), content);
     ASSERT_TRUE(WaitRequestsEnded());
@@ -368,11 +372,7 @@ TEST_F(MultiDownloadMgrTest, TheIdleTimeoutCountsBytesThatBringNothingNew) {
     rangeless.chunkDelayMs = 30;
     rangeless.dieAfter = 20 * 4096;
     rangeless.dieTimes = 1;
-    net_.AddServer("srv0", rangeless);
-    net_.PutFile("srv0", "/f.bin", content);
-    ASSERT_TRUE(mgr_->SetSverInfo("srv0"));
-    ASSERT_TRUE(mgr_->getFile(1, "f.bin", Local("f.bin"), true, "", {}));
-    RunToEnd();
+    FetchFromOneServer(rangeless, content);
     ExpectFinished({{1, 0}});
     EXPECT_EQ(LocalBytes("f.bin"), content);
     ASSERT_TRUE(WaitRequestsEnded());
@@ -392,11 +392,7 @@ TEST_F(MultiDownloadMgrTest, AServerThatBringsNothingNewIsGivenUpAndTheFileFails
     shortAnswers.ignoresRange = true;
     shortAnswers.dieAfter = 1000;
     shortAnswers.dieWith = 0;
-    net_.AddServer("srv0", shortAnswers);
-    net_.PutFile("srv0", "/f.bin", MakeContent(50000, 23));
-    ASSERT_TRUE(mgr_->SetSverInfo("srv0"));
-    ASSERT_TRUE(mgr_->getFile(1, "f.bin", Local("f.bin"), true, "", {}));
-    RunToEnd();
+    FetchFromOneServer(shortAnswers, MakeContent(50000, 23));
     ExpectFinished({{1, 2}});
     EXPECT_TRUE(log_.Contains("[T][conn0] brings nothing new of file:f.bin"));
     ASSERT_TRUE(WaitRequestsEnded());
@@ -584,11 +580,7 @@ TEST_F(MultiDownloadMgrTest, AFileWithoutContentLengthEndsWithItsResponse) {
     const std::string content = MakeContent(33333, 14);
     FakeServerScript sizeless;
     sizeless.sendsSize = false;
-    net_.AddServer("srv0", sizeless);
-    net_.PutFile("srv0", "/f.bin", content);
-    ASSERT_TRUE(mgr_->SetSverInfo("srv0"));
-    ASSERT_TRUE(mgr_->getFile(1, "f.bin", Local("f.bin"), true, "", {}));
-    RunToEnd();
+    FetchFromOneServer(sizeless, content);
     ExpectFinished({{1, 0}});
     EXPECT_EQ(LocalBytes("f.bin"), content);
     const auto progress = callback_.ProgressReports();

@@ -13,7 +13,16 @@
 
 namespace {
 
-class UpdateWorker : public UpdateWorkerFixture {};
+class UpdateWorker : public UpdateWorkerFixture {
+protected:
+    // Installs release 2.0.0.0 of four client files.
+    void InstallReleaseTwo() {
+        WriteClient(4, 2);
+        Publish(L"2.0.0.0");
+        SetVersionParameters(L"2.0.0.0");
+        ASSERT_EQ(Run(), URC_NO_ERR);
+    }
+};
 
 TEST_F(UpdateWorker, FreshInstallFromThreeMirrors) {
     WriteClient(24, 2);
@@ -172,10 +181,7 @@ TEST_F(UpdateWorker, AFileThatFailsItsCheckIsFetchedAgainFromTheSoundMirror) {
 TEST_F(UpdateWorker, EveryMirrorServingADamagedCopyFailsTheDownloadAndLeavesTheInstallation) {
     LogCapture log;
     ASSERT_TRUE(log.Opened());
-    WriteClient(4, 2);
-    Publish(L"2.0.0.0");
-    SetVersionParameters(L"2.0.0.0");
-    ASSERT_EQ(Run(), URC_NO_ERR);
+    InstallReleaseTwo();
     const std::vector<std::wstring> installed = InstalledFiles();
     const std::string info = app_.Read(L"UpdateInfo.ini");
     const std::string before = app_.Read(ClientFileName(1));
@@ -202,10 +208,7 @@ TEST_F(UpdateWorker, EveryMirrorServingADamagedCopyFailsTheDownloadAndLeavesTheI
 }
 
 TEST_F(UpdateWorker, UnparsableManifestLeavesTheInstallation) {
-    WriteClient(4, 2);
-    Publish(L"2.0.0.0");
-    SetVersionParameters(L"2.0.0.0");
-    ASSERT_EQ(Run(), URC_NO_ERR);
+    InstallReleaseTwo();
     const std::vector<std::wstring> installed = InstalledFiles();
     const std::string info = app_.Read(L"UpdateInfo.ini");
 
