@@ -477,7 +477,6 @@ bool CMultiDownloadMgr::GiveRangeBeside(SConnRecord* record, uint64_t nowMs) {
             // that may state it, so that the file can be spread.
             const bool sizeless = entry.block->length < 0 && victim->requestBytes > 0;
             if (!sizeless && !WorthFetchingBeside(entry.block->Remaining(), pace, quietMs, PaceOf(*record))) continue;
-            fromStart = sizeless;
             // The slowest to finish first: silent ones before all.
             const double ms = victim->requestBytes == 0 || pace.bytesPerMs <= 0 || entry.block->length < 0
                                   ? std::numeric_limits<double>::max()
@@ -486,6 +485,7 @@ bool CMultiDownloadMgr::GiveRangeBeside(SConnRecord* record, uint64_t nowMs) {
                 bestMs = ms;
                 bestFile = file;
                 best = entry.block;
+                fromStart = sizeless;
             }
         }
     }
@@ -727,7 +727,7 @@ void CMultiDownloadMgr::OnMsgRecvData(SConnRecord* record, int32_t pos, int32_t 
     }
     record->requestWritten += written;
     const bool blockDone = block->length >= 0 && block->done >= block->length;
-    if (blockDone) CompleteBlock(file, block, record);
+    if (blockDone) CompleteBlock(file, block, record, pos, length);
     if (result == FileMgr::kWriteOverLimit) {
         DownLogErr("[%s][conn%d] file too big, limit:%d, file:%s", name_.c_str(), record->connNo, file->SizeLimit(),
                    file->svrFileName.c_str());
@@ -738,12 +738,13 @@ void CMultiDownloadMgr::OnMsgRecvData(SConnRecord* record, int32_t pos, int32_t 
     }
 }
 
-void CMultiDownloadMgr::CompleteBlock(DownLoadFileInfo* file, SFileBlock* block, SConnRecord* writer) {
+void CMultiDownloadMgr::CompleteBlock(DownLoadFileInfo* file, SFileBlock* block, SConnRecord* writer, int32_t pos,
+                                      int32_t length) {
     for (SConnRecord* worker : file->RetireBlock(block)) {
         // A request that ends with the block ends by itself, keeping its connection.
         if (worker == writer && worker->requestEnd == block->End()) continue;
-        DownLogDbg("[conn%d] abort by range(%d~%d), curRange:(%d~%d, done:%d)", worker->connNo, block->start,
-                   block->length, block->start, block->length, block->done);
+        DownLogDbg("[conn%d] abort by range(%d~%d), curRange:(%d~%d, done:%d)", worker->connNo, pos, length,
+                   block->start, block->length, block->done);
         worker->conn->Abort();
     }
     if (file->IsComplete()) {

@@ -191,9 +191,9 @@ private:
     void OnMsgSendProgress(SConnRecord* record, int bytesSent);
     void OnMsgRecvData(SConnRecord* record, int32_t pos, int32_t length, const char* data);
     void OnMsgNotify(SConnRecord* record, int32_t kind, int32_t value);
-    // The block is complete: the others on it stop, and so does the writer
-    // when its request runs on past the block.
-    void CompleteBlock(DownLoadFileInfo* file, SFileBlock* block, SConnRecord* writer);
+    // The write of length bytes at pos completed the block: the others on it
+    // stop, and so does the writer when its request runs on past the block.
+    void CompleteBlock(DownLoadFileInfo* file, SFileBlock* block, SConnRecord* writer, int32_t pos, int32_t length);
     // The server may not serve the file any more; the file fails with
     // errorCode when no server is left for it.
     void FailServerForFile(DownLoadFileInfo* file, int32_t serverNo, int errorCode);
