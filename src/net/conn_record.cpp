@@ -20,3 +20,18 @@ void SConnRecord::CountBytes(uint64_t nowMs, int64_t n) {
     if (duration <= 0) duration = 1;
     lastSpeed = static_cast<double>(bytes / duration);
 }
+
+bool SConnRecord::SpeedMeasured() const {
+    int64_t bytes = 0;
+    int64_t duration = 0;
+    for (const SSpeedSample& sample : speedWindow) {
+        bytes += sample.bytes;
+        duration += sample.durationMs;
+    }
+    return bytes > 0 && duration >= kMeasuredSpanMs;
+}
+
+void SConnRecord::CountRoundTrip(int64_t ms) {
+    // Smoothed, so that one slow answer does not make every piece huge.
+    roundTripMs = roundTripMs < 0 ? ms : (3 * roundTripMs + ms) / 4;
+}

@@ -50,6 +50,8 @@ bool FileMgr::OpenLocalFile() {
     fileSize_ = -1;
     unfinished_.clear();
     blocks_.clear();
+    sources_.clear();
+    sourceEnds_.clear();
     AppendBlock(0, -1);
     return true;
 }
@@ -62,24 +64,12 @@ void FileMgr::CloseLocalFile(bool deleteFile) {
 
 SFileBlock* FileMgr::FirstUnfinishedBlock() { return unfinished_.empty() ? nullptr : unfinished_.front().block; }
 
-SFileBlock* FileMgr::NextTask() {
-    if (unfinished_.empty()) return nullptr;
-    for (const SUnfinished& entry : unfinished_) {
-        if (entry.conns.empty()) return entry.block;
-    }
-    for (const SUnfinished& entry : unfinished_) {
-        SFileBlock* block = entry.block;
-        if (block->Remaining() > kPieceSize) {
-            block->length -= kPieceSize;
-            return AppendBlock(block->End(), kPieceSize);
-        }
-    }
-    SFileBlock* first = unfinished_.front().block;
-    if (!first->IsFullFile()) return first;
-    if (fileSize_ <= 0 || !useHttpRange_) return nullptr;
-    // A file shorter than the probe is probed whole.
-    const int32_t probeStart = std::max(fileSize_ - kProbeSize, 0);
-    return AppendBlock(probeStart, fileSize_ - probeStart);
+SFileBlock* FileMgr::SplitBlock(SFileBlock* block, int32_t at) {
+    if (block == nullptr || block->length < 0 || at <= block->Position() || at >= block->End()) return nullptr;
+    if (FindUnfinished(block) == unfinished_.end()) return nullptr;
+    const int32_t end = block->End();
+    block->length = at - block->start;
+    return AppendBlock(at, end - at);
 }
 
 void FileMgr::AssignTask(SFileBlock* block, SConnRecord* record) {
@@ -97,52 +87,53 @@ void FileMgr::ReleaseTask(SConnRecord* record) {
     record->curBlock = nullptr;
 }
 
-int FileMgr::WriteBlockData(SConnRecord* record, const char* data, int32_t position, int32_t length) {
+int FileMgr::WriteBlockData(SConnRecord* record, const char* data, int32_t position, int32_t length,
+                            int32_t& written) {
+    written = 0;
     auto entry = FindUnfinished(record->curBlock);
     if (entry == unfinished_.end() ||
         std::find(entry->conns.begin(), entry->conns.end(), record) == entry->conns.end()) {
         return kWriteNotOpen;
     }
-    // The file ends at its size, whatever a server sends beyond it.
-    if (fileSize_ >= 0) {
-        if (position >= fileSize_) return kWriteNotOpen;
-        length = std::min(length, fileSize_ - position);
+    SFileBlock* block = entry->block;
+    // Data always follows on from what its request brought before; bytes
+    // after a gap would leave a hole in the block.
+    if (position > block->Position()) return kWriteNotOpen;
+    int result = kWriteOk;
+    int64_t to = static_cast<int64_t>(position) + length;
+    if (sizeLimit_ >= 0 && to > sizeLimit_) {
+        to = sizeLimit_;
+        result = kWriteOverLimit;
     }
-    if (!file_ || std::fseek(file_.get(), position, SEEK_SET) != 0 ||
-        std::fwrite(data, 1, static_cast<size_t>(length), file_.get()) != static_cast<size_t>(length)) {
+    // The file ends at its size and the block at its end, whatever a server
+    // sends beyond them; bytes the block already has are not written again.
+    if (block->length >= 0) {
+        to = std::min<int64_t>(to, block->End());
+    } else if (fileSize_ >= 0) {
+        to = std::min<int64_t>(to, fileSize_);
+    }
+    const int32_t from = block->Position();
+    if (to <= from) return result;
+    const size_t count = static_cast<size_t>(to - from);
+    if (!file_ || std::fseek(file_.get(), from, SEEK_SET) != 0 ||
+        std::fwrite(data + (from - position), 1, count, file_.get()) != count) {
         return kWriteFileError;
     }
-    SFileBlock* block = entry->block;
-    block->done = std::max(block->done, position + length - block->start);
-    return kWriteOk;
+    block->done = static_cast<int32_t>(to) - block->start;
+    written = static_cast<int32_t>(count);
+    AddSource(record->serverNo, from, written);
+    return result;
 }
 
-void FileMgr::CompleteCoveredBlocks(int32_t position, int32_t length) {
-    const int32_t writeEnd = position + length;
-    for (auto entry = unfinished_.begin(); entry != unfinished_.end();) {
-        SFileBlock* block = entry->block;
-        int32_t blockEnd;
-        if (block->length >= 0) {
-            blockEnd = block->End();
-        } else if (fileSize_ >= 0) {
-            blockEnd = fileSize_;
-        } else {
-            ++entry;
-            continue;
-        }
-        if (block->Position() < position || writeEnd < blockEnd) {
-            ++entry;
-            continue;
-        }
-        for (SConnRecord* record : entry->conns) {
-            if (record->curBlock == nullptr) continue;
-            DownLogDbg("[conn%d] abort by range(%d~%d), curRange:(%d~%d, done:%d)", record->connNo, position, length,
-                       record->curBlock->start, record->curBlock->length, record->curBlock->done);
-            record->conn->Abort();
-        }
-        block->done = block->length;
-        entry = unfinished_.erase(entry);
-    }
+std::list<SConnRecord*> FileMgr::RetireBlock(SFileBlock* block) {
+    std::list<SConnRecord*> workers;
+    auto entry = FindUnfinished(block);
+    if (entry == unfinished_.end()) return workers;
+    workers.swap(entry->conns);
+    for (SConnRecord* record : workers) record->curBlock = nullptr;
+    if (block->length >= 0) block->done = block->length;
+    unfinished_.erase(entry);
+    return workers;
 }
 
 bool FileMgr::IsComplete() const {
@@ -170,7 +161,15 @@ int32_t FileMgr::GetTransforedSize() const {
     return fileSize_ - MissingBytes();
 }
 
-void FileMgr::SetFileSize(int32_t size, bool widen) {
+void FileMgr::RestartWholeFile() {
+    // While the size is unknown, the full-file block is the only one.
+    if (fileSize_ >= 0 || unfinished_.empty()) return;
+    unfinished_.front().block->done = 0;
+    sources_.clear();
+    sourceEnds_.clear();
+}
+
+void FileMgr::SetFileSize(int32_t size) {
     if (fileSize_ >= 0 && fileSize_ != size) {
         DownLogErr("SetFileSize oldSize=%d, newSize:%d", fileSize_, size);
     } else if (fileSize_ < 0) {
@@ -183,7 +182,6 @@ void FileMgr::SetFileSize(int32_t size, bool widen) {
     if (file_ && !CutStreamFile(file_.get(), fileSize_)) {
         DownLogErr("local file cut fail[dest:%s][size:%d]", locFileName.c_str(), fileSize_);
     }
-    if (!widen) return;
     for (auto entry = unfinished_.begin(); entry != unfinished_.end();) {
         SFileBlock* block = entry->block;
         if (!block->IsFullFile()) {
@@ -193,7 +191,11 @@ void FileMgr::SetFileSize(int32_t size, bool widen) {
         block->length = fileSize_;
         DownLogDbg("fullFileBlk became to: [%d~%d]", block->start, block->length);
         if (block->done >= block->length) {
-            AbortAll(*entry);
+            block->done = block->length;
+            for (SConnRecord* record : entry->conns) {
+                record->curBlock = nullptr;
+                record->conn->Abort();
+            }
             entry = unfinished_.erase(entry);
         } else {
             ++entry;
@@ -212,6 +214,15 @@ SFileBlock* FileMgr::AppendBlock(int32_t start, int32_t length) {
     return &blocks_.back();
 }
 
-void FileMgr::AbortAll(const SUnfinished& entry) {
-    for (SConnRecord* record : entry.conns) record->conn->Abort();
+void FileMgr::AddSource(int32_t serverNo, int32_t start, int32_t length) {
+    auto before = sourceEnds_.find(start);
+    if (before != sourceEnds_.end() && sources_[before->second].serverNo == serverNo) {
+        const size_t index = before->second;
+        sourceEnds_.erase(before);
+        sources_[index].length += length;
+        sourceEnds_[start + length] = index;
+        return;
+    }
+    sources_.push_back(SServedRange{serverNo, start, length});
+    sourceEnds_[start + length] = sources_.size() - 1;
 }

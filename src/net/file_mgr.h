@@ -1,10 +1,15 @@
 // One file being downloaded: its local file and the record of which byte
-// ranges are still missing and which connections work on them. The download
-// manager asks it for the next range for an idle connection, passes every
-// received block of data through it into the file, and asks whether the file
-// is complete. One connection starts with the whole file; once the size is
-// known and the server honours ranges, 20480-byte pieces are cut off the tail
-// of the first open range that has more than that left.
+// ranges are still missing, which connections work on them, and which
+// server wrote which bytes. The download manager cuts the open ranges for its
+// idle connections (work_split.h says where), passes every received block of
+// data through it into the file, and asks whether the file is complete. One
+// connection starts with the whole file; a block is cut in two when another
+// connection takes over its tail.
+//
+// A block is written only where it still lacks bytes and never past its end,
+// so two connections on one block (the last one of a file, fetched twice to
+// finish sooner) never write the same byte, and the sources say exactly who
+// wrote each byte.
 //
 // Offsets are signed 32-bit, as in the transfer protocol: files of 2 GB or
 // more are not supported.
@@ -14,9 +19,12 @@
 
 #include <cstdint>
 #include <list>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "net/conn_record.h"
+#include "net/mutil_transfer.h"
 #include "util/binary_file.h"
 
 // One range of the file. A length of -1 runs to the end of the file.
@@ -45,15 +53,19 @@ struct netTask {
 
 class FileMgr : public netTask {
 public:
-    static constexpr int32_t kPieceSize = 20480;
-    static constexpr int32_t kProbeSize = 100;
-
     // Results of WriteBlockData.
     enum WriteResult {
         kWriteOk = 0,
-        kWriteNotOpen = 1,    // the writer's block is no longer open, or the data lies past the end:
-                              // abort that connection
+        kWriteNotOpen = 1,    // the writer's block is no longer open, or the data skips bytes of it:
+                              // nothing written; abort that connection
         kWriteFileError = 2,  // seek or write failed
+        kWriteOverLimit = 3,  // the data runs past the size limit: what lay within was written
+    };
+
+    // An open block and the connections working on it.
+    struct SUnfinished {
+        SFileBlock* block;
+        std::list<SConnRecord*> conns;
     };
 
     explicit FileMgr(bool useHttpRange);
@@ -63,35 +75,42 @@ public:
     FileMgr& operator=(const FileMgr&) = delete;
 
     // Creates the local file's directory tree and the file itself (emptied),
-    // and starts the bookkeeping over with one full-file block. Returns false
-    // after an error line when the path has no directory, the directory
-    // cannot be made or the file cannot be created.
+    // and starts the bookkeeping over with one full-file block and no size.
+    // Returns false after an error line when the path has no directory, the
+    // directory cannot be made or the file cannot be created.
     bool OpenLocalFile();
     // Closes the local file if open, deleting it when deleteFile is set.
     void CloseLocalFile(bool deleteFile);
+    // The most bytes of this file any server may send; -1 for no bound.
+    void SetSizeLimit(int32_t limit) { sizeLimit_ = limit; }
+    int32_t SizeLimit() const { return sizeLimit_; }
 
     // The first block not yet complete, or null.
     SFileBlock* FirstUnfinishedBlock();
-    // The block for an idle connection when the file may be fetched in ranges:
-    // a block nobody works on, else a piece cut off the tail of an open range,
-    // else the first open block again (the last pieces go to several
-    // connections at once, the first to finish wins), else the 100-byte probe
-    // at the end of the file. Returns null when there is nothing to give.
-    SFileBlock* NextTask();
-    // Records that record works on block; does nothing when either is null or
-    // the block is complete.
+    // The open blocks in order of creation.
+    const std::list<SUnfinished>& Unfinished() const { return unfinished_; }
+    // Cuts an open block of known length at the offset at, which must lie
+    // after its position and before its end: the part from at becomes a new
+    // open block nobody works on. Returns it, or null (nothing cut) for an
+    // offset outside those bounds.
+    SFileBlock* SplitBlock(SFileBlock* block, int32_t at);
+    // Records that record works on block for this file; does nothing when
+    // either is null or the block is complete.
     void AssignTask(SFileBlock* block, SConnRecord* record);
     // Takes record off its block; it is idle afterwards.
     void ReleaseTask(SConnRecord* record);
-    // Writes length bytes at the absolute position and counts them into the
-    // record's block; with the size known, bytes past it are dropped.
-    // Returns kWriteOk, kWriteNotOpen (nothing written) when the record's
-    // block is complete or no longer lists the record, or the write starts at
-    // or past the known size, or kWriteFileError when the seek or write failed.
-    int WriteBlockData(SConnRecord* record, const char* data, int32_t position, int32_t length);
-    // Retires every open block that a write of length bytes at position has
-    // completed, aborting the connections still working on them.
-    void CompleteCoveredBlocks(int32_t position, int32_t length);
+    // Writes what record's block still lacks of length bytes at the absolute
+    // position, never past the block's end, the known size or the size limit,
+    // and counts it into the block and the sources as the record's server's.
+    // written is the number of bytes that went into the file. Returns
+    // kWriteOk; kWriteNotOpen when the block is complete or no longer lists
+    // the record, or the data starts after the block's position; kWriteOverLimit
+    // when the data runs past the size limit; kWriteFileError when the seek or
+    // write failed.
+    int WriteBlockData(SConnRecord* record, const char* data, int32_t position, int32_t length, int32_t& written);
+    // Takes a complete block off the open list. Returns the records that
+    // worked on it, whose current block is cleared.
+    std::list<SConnRecord*> RetireBlock(SFileBlock* block);
 
     // True when no local file is open, or when the size is known and no byte
     // is missing.
@@ -102,26 +121,29 @@ public:
     int32_t GetTransforedSize() const;
     // The total size; -1 while unknown.
     int32_t GetFileSize() const { return fileSize_; }
-    // Sets the total size and cuts a longer local file to it; with widen, an
-    // open full-file block gets that length, and is retired (its connections
+    // Forgets what was written while the size is unknown, so that it is
+    // fetched again from the start; does nothing once the size is known.
+    void RestartWholeFile();
+    // Sets the total size and cuts a longer local file to it; an open
+    // full-file block gets that length, and is retired (its connections
     // aborted) if already done.
-    void SetFileSize(int32_t size, bool widen);
+    void SetFileSize(int32_t size);
+    // Which server wrote which bytes, in the order the ranges began.
+    const std::vector<SServedRange>& Sources() const { return sources_; }
 
     bool UseHttpRange() const { return useHttpRange_; }
 
 private:
-    struct SUnfinished {
-        SFileBlock* block;
-        std::list<SConnRecord*> conns;  // connections working on the block
-    };
-
     std::list<SUnfinished>::iterator FindUnfinished(const SFileBlock* block);
     SFileBlock* AppendBlock(int32_t start, int32_t length);
-    static void AbortAll(const SUnfinished& entry);
+    void AddSource(int32_t serverNo, int32_t start, int32_t length);
 
     std::list<SFileBlock> blocks_;  // stable addresses; appended while open
     std::list<SUnfinished> unfinished_;  // in order of creation
+    std::vector<SServedRange> sources_;
+    std::map<int32_t, size_t> sourceEnds_;  // end offset to the index of the source ending there
     const bool useHttpRange_;
     UniqueFileStream file_;
     int32_t fileSize_ = -1;
+    int32_t sizeLimit_ = -1;
 };

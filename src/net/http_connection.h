@@ -23,8 +23,11 @@ public:
 
     virtual ~CConnectionCallBack() = default;
 
-    // kind kNotifyTotalSize: value is the resource's total size, -1 when the
-    // server gave none. Sent only for tasks of open length (-1).
+    // kind kNotifyTotalSize: value is the resource's total size as the
+    // response states it (the total of Content-Range in a ranged answer,
+    // Content-Length otherwise), -1 when the server gave none. Sent once per
+    // response, before its data, so that a server stating another size than
+    // the one known can be told apart.
     virtual void OnNotify(CHttpConnection* conn, int32_t kind, int32_t value) = 0;
     // Body bytes sent so far in this transfer.
     virtual void OnSendProgress(CHttpConnection* conn, uint32_t bytesSent) = 0;
@@ -56,7 +59,8 @@ public:
     // otherwise, and the outcome then comes only through callback.
     virtual bool DoTransfer(CConnectionCallBack* callback, const std::string& url, int32_t start, int32_t length,
                             const char* body, uint32_t bodyLength) = 0;
-    // Asks the running transfer to stop; it then finishes with -1. Does
+    // Asks the running transfer to stop; it then finishes with -1. Only the
+    // request ends: the session stays open for the next transfer. Does
     // nothing when no transfer runs.
     virtual void Abort() = 0;
     // True from DoTransfer until the transfer's end has been handled.
@@ -74,7 +78,9 @@ protected:
 // WinHTTP one, tests a scripted stand-in.
 //
 // Threading: Create is called on the thread that gives the manager its
-// server list, while the manager's own thread does not run.
+// server list while the manager's own thread does not run, and on the
+// manager's thread while it runs (for further connections to a server);
+// never on two threads at once.
 class CHttpConnectionFactory {
 public:
     virtual ~CHttpConnectionFactory() = default;

@@ -41,14 +41,15 @@ public:
 uint32_t TickCount32() { return static_cast<uint32_t>(TickCountMs()); }
 
 // The total size of a Content-Range value ("bytes 100-199/1000" gives 1000),
-// or -1 when it is "*" or not a number that fits.
+// INT32_MAX for a total that does not fit, or -1 when it is "*" or no number.
 int32_t ContentRangeTotal(const wchar_t* contentRange) {
     const wchar_t* slash = std::wcschr(contentRange, L'/');
     if (!slash || slash[1] < L'0' || slash[1] > L'9') return -1;
     wchar_t* end = nullptr;
     const long long total = std::wcstoll(slash + 1, &end, 10);
-    if (total > INT32_MAX || (*end != L'\0' && *end != L' ')) return -1;
-    return static_cast<int32_t>(total);
+    if (*end != L'\0' && *end != L' ') return -1;
+    // Beyond what offsets can hold: over every size the caller knows.
+    return total > INT32_MAX ? INT32_MAX : static_cast<int32_t>(total);
 }
 
 }  // namespace
@@ -330,7 +331,8 @@ void CWinHttpConnection::On_Abort() {
     // Without a request the transfer has already ended and reported so.
     if (!request_) return;
     DownLogDbg("[Conn%d] winHttp On_Abort, range(%d~%d)!", connNo_, taskStart_, taskLength_);
-    CloseHandles();
+    // Only the request goes: the session and its connection handle serve the
+    // next transfer.
     ReleaseRequest();
     callback_->OnTransferFinished(this, kAborted);
 }
@@ -414,8 +416,10 @@ DWORD CWinHttpConnection::CheckResponse() {
     error = request_->QueryHeaderNumber(WINHTTP_QUERY_CONTENT_LENGTH, &contentLength);
     if (error) {
         DownLogDbg("[conn%d] no CONTENT_LENGTH! (reason: 0x%x)", connNo_, static_cast<unsigned>(error));
-    } else {
-        totalSize = static_cast<int32_t>(contentLength);
+    } else if (statusCode == 200) {
+        // Whole answers only: a partial one's length is its part's. A length
+        // beyond what offsets can hold is over every size the caller knows.
+        totalSize = contentLength > INT32_MAX ? INT32_MAX : static_cast<int32_t>(contentLength);
     }
 
     int32_t rspStart = 0;
@@ -437,9 +441,9 @@ DWORD CWinHttpConnection::CheckResponse() {
         return kErrorBadResponse;
     }
 
-    if (taskLength_ == CHttpConnection::kOpenLength) {
-        callback_->OnNotify(this, CConnectionCallBack::kNotifyTotalSize, totalSize);
-    }
+    // Every answer states the total, ranged ones too, so that a server that
+    // serves another size of the file is found whatever it was asked for.
+    callback_->OnNotify(this, CConnectionCallBack::kNotifyTotalSize, totalSize);
     return 0;
 }
 
@@ -472,8 +476,11 @@ void CWinHttpConnection::FinishTransfer() {
         state_ = kStopping;
         DownLogDbg("[conn%d] task finished!", connNo_);
     }
-    callback_->OnTransferFinished(this, 0);
+    // Idle first, so that the owner can hand out the next transfer as soon as
+    // it hears of this one's end; the response was read to its end, so the
+    // kept-alive socket goes back to the session for that transfer.
     ReleaseRequest();
+    callback_->OnTransferFinished(this, 0);
 }
 
 void CWinHttpConnection::CloseTaskOnError(DWORD reason) {

@@ -21,5 +21,5 @@ void CUpdateThread::ReportError() {
     if (!BuildErrorReport(mainDirVersion_, meetingId_, appDir_, report)) return;
     const std::unique_ptr<SFileTransItem> item = MakeErrorReportItem(report);
     // The log server's reply lands in "UpdateVer\reporterr" and is not read.
-    DownloadItems(FingerItemList{item.get()}, updateVerDir_, false);
+    DownloadItems(FingerItemList{item.get()}, updateVerDir_, Fetch::kServerReply);
 }

@@ -26,7 +26,7 @@ bool CUpdateThread::VerifyNewManifest(const std::wstring& srcPath, const std::ve
     signature.name = SignatureFileName(manifest.substr(manifest.rfind(L'\\') + 1));
     signature.srcPath = SignatureFileName(srcPath);
     std::string reason;
-    if (!DownloadItems(FingerItemList{&signature}, updateVerDir_, true)) {
+    if (!DownloadItems(FingerItemList{&signature}, updateVerDir_, Fetch::kSignature)) {
         reason = "no signature file from any file server";
     } else if (VerifyManifestSignature(manifest, SignatureFileName(manifest), releaseKeys, reason)) {
         DownLogInf("manifest signature verified! (file:%s)", WideToAnsi(srcPath).c_str());

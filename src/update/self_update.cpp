@@ -80,7 +80,7 @@ int CUpdateThread::CheckSelfUpdate() {
             return URC_NO_ERR;
         }
         download->name = name;
-        if (!DownloadItems(FingerItemList{download}, updateVerDir_, true)) {
+        if (!DownloadItems(FingerItemList{download}, updateVerDir_, Fetch::kReleaseFile)) {
             DownLogErr("down downloadexe file failed! ");
             return URC_DOWNLOAD_ERR;
         }

@@ -42,7 +42,7 @@ CUpdateThread::ReplyFetch CUpdateThread::FetchReply(const std::wstring& replyNam
     request.name = replyName;
     request.srcPath = serverPath;
     request.requestBody = body;
-    if (!DownloadItems(FingerItemList{&request}, updateVerDir_, false)) return kReplyNotDownloaded;
+    if (!DownloadItems(FingerItemList{&request}, updateVerDir_, Fetch::kServerReply)) return kReplyNotDownloaded;
     const std::wstring path = updateVerDir_ + replyName;
     std::string bytes;
     if (!ReadWholeFile(path, bytes)) return kReplyUnreadable;

@@ -142,7 +142,7 @@ int CUpdateThread::UpdateFiles() {
     SFileTransItem manifest;
     manifest.name = kUpdateInfoFileName;
     manifest.srcPath = std::wstring(kUpdateInfoFileName) + L"." + destVersion_;
-    if (!DownloadItems(FingerItemList{&manifest}, updateVerDir_, true)) {
+    if (!DownloadItems(FingerItemList{&manifest}, updateVerDir_, Fetch::kManifest)) {
         DownLogErr("down FINGER file failed! ");
         return URC_DOWNLOAD_ERR;
     }
@@ -160,7 +160,7 @@ int CUpdateThread::UpdateFiles() {
     if (selfUpdate != 0) return selfUpdate;
 
     SetPercentRange(13, 90);
-    if (!DownloadItems(downItems_, updateVerDir_, true)) return URC_DOWNLOAD_ERR;
+    if (!DownloadItems(downItems_, updateVerDir_, Fetch::kReleaseFile)) return URC_DOWNLOAD_ERR;
 
     SetPercentRange(90, 100);
     return LocalVerUpdate();
@@ -202,7 +202,7 @@ bool CUpdateThread::Calculate() {
     return true;
 }
 
-bool CUpdateThread::DownloadItems(const FingerItemList& items, const std::wstring& destination, bool useHttpRange) {
+bool CUpdateThread::DownloadItems(const FingerItemList& items, const std::wstring& destination, Fetch what) {
     if (items.empty()) {
         DownLogInf("no files need download!");
         return true;
@@ -220,7 +220,13 @@ bool CUpdateThread::DownloadItems(const FingerItemList& items, const std::wstrin
         if (file == nullptr) continue;
         Task task;
         task.id = static_cast<int>(i);
-        task.useHttpRange = useHttpRange;
+        task.useHttpRange = what == Fetch::kManifest || what == Fetch::kReleaseFile;
+        task.refetchable = what == Fetch::kReleaseFile;
+        if (what == Fetch::kReleaseFile) {
+            task.fetch.transferSize = file->transSize;
+        } else {
+            task.fetch.sizeLimit = what == Fetch::kManifest ? kManifestLimitBytes : kReplyLimitBytes;
+        }
         task.item = file;
         task.tempPath = destination + file->name + L".tmp";
         tasks.emplace(task.id, std::move(task));
@@ -233,12 +239,34 @@ bool CUpdateThread::DownloadItems(const FingerItemList& items, const std::wstrin
 
 bool CUpdateThread::RunTransfer(std::map<int, Task> tasks) {
     tasks_ = std::move(tasks);
+    std::vector<int> due;
+    for (const auto& entry : tasks_) due.push_back(entry.first);
+    while (!due.empty()) {
+        if (!FetchRound(due)) return false;
+        std::vector<int> again;
+        for (int id : due) {
+            Task& task = tasks_.at(id);
+            if (task.decoded >= 1) continue;
+            if (!task.refetchable || !PlanRefetch(task)) {
+                DownLogWar("file decode failed! (file:%s)", WideToAnsi(task.item->name).c_str());
+                return false;
+            }
+            again.push_back(id);
+        }
+        due.swap(again);
+    }
+    return true;
+}
+
+bool CUpdateThread::FetchRound(const std::vector<int>& ids) {
     decoder_.Start();
     transferError_ = 0;
-    for (const auto& entry : tasks_) {
-        const Task& task = entry.second;
+    for (int id : ids) {
+        Task& task = tasks_.at(id);
+        task.decoded = 0;
+        task.sources.clear();
         downloader_->getFile(task.id, WideToAnsi(task.item->srcPath), WideToAnsi(task.tempPath), task.useHttpRange,
-                             task.item->requestBody);
+                             task.item->requestBody, task.fetch);
     }
     bool ok = downloader_->start(0, true);
     if (!ok) {
@@ -251,13 +279,26 @@ bool CUpdateThread::RunTransfer(std::map<int, Task> tasks) {
     // The stop request queues behind every decode posted during the run.
     decoder_.Stop(0);
     decoder_.Join();
-    if (!ok) return false;
-    for (const auto& entry : tasks_) {
-        if (entry.second.decoded < 1) {
-            DownLogWar("file decode failed! (file:%s)", WideToAnsi(entry.second.item->name).c_str());
-            return false;
-        }
+    return ok;
+}
+
+bool CUpdateThread::PlanRefetch(Task& task) {
+    const std::string name = WideToAnsi(task.item->name);
+    const int32_t damaged = task.plan.CopyFailed(task.sources);
+    std::string copyFrom;
+    for (int32_t serverNo : task.plan.LastCopyServers()) copyFrom += " " + downloader_->ServerUrl(serverNo);
+    DownLogWar("file failed its check! (file:%s, copy from:%s)", name.c_str(), copyFrom.c_str());
+    if (damaged >= 0) {
+        // The run goes on without relying on it.
+        DownLogErr("mirror served a damaged copy! (mirror:%s, file:%s)", downloader_->ServerUrl(damaged).c_str(),
+                   name.c_str());
+        downloader_->DemoteServer(damaged);
     }
+    task.fetch.servers = task.plan.NextServers(downloader_->ServersBySpeed());
+    if (task.fetch.servers.empty()) return false;
+    std::string fetchFrom;
+    for (int32_t serverNo : task.fetch.servers) fetchFrom += " " + downloader_->ServerUrl(serverNo);
+    DownLogInf("fetch again! (file:%s, from:%s)", name.c_str(), fetchFrom.c_str());
     return true;
 }
 
@@ -297,6 +338,11 @@ void CUpdateThread::OnFileFinished(int32_t fileID, int32_t errorCode, int32_t /*
 void CUpdateThread::OnAllFinished(int32_t /*userValue*/, bool /*allSucceeded*/) {}
 
 void CUpdateThread::OnMainServer(const char* /*serverUrl*/, int32_t /*userValue*/) {}
+
+void CUpdateThread::OnFileSources(int32_t fileID, const std::vector<SServedRange>& sources, int32_t /*userValue*/) {
+    auto found = tasks_.find(fileID);
+    if (found != tasks_.end()) found->second.sources = sources;
+}
 
 void CUpdateThread::OnDecodeResult(int fileId, int result) {
     auto found = tasks_.find(fileId);

@@ -13,9 +13,10 @@
 // been started. The CMutilTransferCallBack operations run on the download
 // manager's thread and OnDecodeResult on the decode thread, only while the
 // worker waits for a transfer run to end: the manager's thread writes the
-// received counts, the decode thread the decoded states (the manager's thread
-// those of failed downloads, which are never decoded), and the worker reads
-// the task table only after both have ended, so the table needs no lock.
+// received counts and the sources, the decode thread the decoded states (the
+// manager's thread those of failed downloads, which are never decoded), and
+// the worker reads the task table only after both have ended, so the table
+// needs no lock.
 #pragma once
 
 #include <atomic>
@@ -33,6 +34,7 @@
 #include "net/mutil_transfer.h"
 #include "update/apply_transaction.h"
 #include "update/update_environment.h"
+#include "update/refetch_plan.h"
 #include "update/update_handle.h"
 
 class CUpdateThread : public CMsgThread, public CMutilTransferCallBack, public QKlogger, public DecodeCallBack {
@@ -43,6 +45,19 @@ public:
     static constexpr const wchar_t* kOldUpdaterName = L"VeltranePrepair.exe";
     // The staging folder under the application directory.
     static constexpr const wchar_t* kStagingFolder = L"UpdateVer\\";
+    // The most bytes a server may send for a reply and for a manifest: more
+    // is a failed download, never a file of whatever the server sends.
+    static constexpr int32_t kReplyLimitBytes = 64 * 1024;
+    static constexpr int32_t kManifestLimitBytes = 16 * 1024 * 1024;
+
+    // What a transfer run fetches, which decides whether ranges are used and
+    // how many bytes a server may send.
+    enum class Fetch {
+        kServerReply,  // a web or log server's reply: whole, at most kReplyLimitBytes
+        kSignature,    // a manifest's signature file: whole, at most kReplyLimitBytes
+        kManifest,     // an update-info file: in ranges, at most kManifestLimitBytes
+        kReleaseFile,  // a file of the release: in ranges, exactly its transfer size
+    };
 
     // The worker in the given environment, which must outlive the worker.
     // Reads the meeting id and the proxy setting and makes the download
@@ -59,6 +74,7 @@ public:
     void OnFileFinished(int32_t fileID, int32_t errorCode, int32_t userValue) override;
     void OnAllFinished(int32_t userValue, bool allSucceeded) override;
     void OnMainServer(const char* serverUrl, int32_t userValue) override;
+    void OnFileSources(int32_t fileID, const std::vector<SServedRange>& sources, int32_t userValue) override;
     // DecodeCallBack, on the decode thread.
     void OnDecodeResult(int fileId, int result) override;
     // QKlogger: the download manager's lines go to the trace log.
@@ -75,8 +91,10 @@ public:
     bool Calculate();
     // Fetches the file entries of items into destination (entry name +
     // ".tmp", then decoded beside it), skipping delete entries and the names
-    // listed in "nodownfiles". False when a file failed to arrive or decode.
-    bool DownloadItems(const FingerItemList& items, const std::wstring& destination, bool useHttpRange);
+    // listed in "nodownfiles". A release file that fails its check value is
+    // fetched again as its CRefetchPlan says. False when a file failed to
+    // arrive, or to decode after every mirror had its turn.
+    bool DownloadItems(const FingerItemList& items, const std::wstring& destination, Fetch what);
 
     // Server queries: the dest version and the file servers, from "-SPVER"
     // and "-UPURL" or from the web server.
@@ -139,6 +157,10 @@ private:
     struct Task {
         int id = 0;  // index in the list given to DownloadItems; the manager's fileID
         bool useHttpRange = false;
+        bool refetchable = false;  // a release file: fetched again when its copy fails its check
+        SFileFetch fetch;
+        CRefetchPlan plan;
+        std::vector<SServedRange> sources;  // the last copy's; the manager's thread only while it runs
         int received = 0;  // the manager's thread only
         // 1 decoded and verified, -1 failed: the decode thread's, or the
         // manager's thread's for a file that failed to download
@@ -166,6 +188,13 @@ private:
     // The parameter table's command string: its prefix and Base64 text.
     std::wstring ParameterCommandString() const;
     bool RunTransfer(std::map<int, Task> tasks);
+    // One transfer run of the tasks ids, with their decodes; false when a
+    // file failed to arrive or the run did not start.
+    bool FetchRound(const std::vector<int>& ids);
+    // After a failed check: names the mirrors of the copy, demotes one
+    // proven damaged, and points the task at the next servers; false when
+    // every mirror has had its turn.
+    bool PlanRefetch(Task& task);
     void NotifyStatusText(const std::wstring& text);
     void SetErrorText(const std::wstring& text);
 

@@ -80,13 +80,13 @@ std::vector<Cell> Cells() {
 }
 
 // The results a cell may end with besides success. Good servers make up for
-// most faults. A size change fails a file when a connection reports it, and
-// bytes that fail the check value fail the file's decode (6), when the bad
-// server served part of the file. The manifest has no size of its own: when
-// the bad server answers it or its signature first, the cut file is taken and
-// fails the signature (6).
+// most faults. A file's size is the manifest's transfer size, so a server
+// that states another is left out of that file and the others complete it;
+// a file that fails its check value is fetched again from the others. The
+// manifest has no size of its own: when the bad server answers it or its
+// signature first with another size, the file taken fails the signature (6).
 std::set<int> FailureCodes(const Cell& cell) {
-    if (cell.fault == Fault::kSize || cell.fault == Fault::kCorrupt) return {URC_DOWNLOAD_ERR};
+    if (cell.fault == Fault::kSize && cell.stage == Stage::kManifest) return {URC_DOWNLOAD_ERR};
     return {};
 }
 

@@ -214,9 +214,11 @@ TEST_F(UpdateE2e, DyingServerEndsWithSixAndTheRerunFetchesOnlyWhatWasMissing) {
     EXPECT_NE(report.find("module:update;conferenceID:8801;"), std::string::npos) << report;
     EXPECT_NE(report.find("update failed! (code:6(URC_DOWNLOAD_ERR))"), std::string::npos) << report;
 
+    // Files arrive several at a time, not in the manifest's order: any of the
+    // release's 31 may be among them.
     std::set<std::string> staged;
     for (const std::string& name : app_.StagedFiles()) {
-        if (name.compare(0, 5, "data/") == 0 && name.find(".tmp") == std::string::npos)
+        if ((name.compare(0, 5, "data/") == 0 || name == "client.exe") && name.find(".tmp") == std::string::npos)
             staged.insert("/2.0.0.0/" + name);
     }
     ServerSet revived;
@@ -230,7 +232,7 @@ TEST_F(UpdateE2e, DyingServerEndsWithSixAndTheRerunFetchesOnlyWhatWasMissing) {
     }
     const std::vector<std::string> fetched = DistinctPaths(revived.FileRequests());
     for (const std::string& path : fetched) EXPECT_EQ(staged.count(path), 0u) << path << " was fetched again";
-    EXPECT_EQ(fetched.size(), 2 + 30 - staged.size());  // the manifest, its signature and the missing data
+    EXPECT_EQ(fetched.size(), 2 + 31 - staged.size());  // the manifest, its signature and the missing files
 }
 
 class SelfUpdateE2e : public UpdateE2e {
@@ -512,6 +514,84 @@ TEST_F(UpdateE2e, AStopCommandLongerThanTheWatchdogPeriodStillSucceeds) {
     EXPECT_NE(log.find("Update successful finished! (exitCode:0)"), std::string::npos);
 }
 
+// Three mirrors at 4, 2 and 1 MiB/s; the fastest damaged ones serve data.bin
+// (5 MB) with the byte at 2,500,000 inverted. The sound ones refuse their
+// first three requests for it: their back-off then outlasts the first copy,
+// which thus surely comes from the damaged ones alone.
+class DamagedMirrorE2e : public UpdateE2e, public ::testing::WithParamInterface<int> {
+protected:
+    static constexpr const char* kDataPath = "/2.0.0.0/data.bin";
+
+    void SetUp() override {
+        UpdateE2e::SetUp();
+        if (HasFatalFailure()) return;
+        WriteClient(2, 1);
+        ReleaseRecipe v1;
+        v1.version = "1.0.0.0";
+        Publish(v1);
+        for (long long rate : {4, 2, 1}) {
+            ServerOptions options;
+            options.root = releases_.path().string();
+            options.rate = rate * 1024 * 1024;
+            mirrors_.Add(options);
+        }
+        ASSERT_EQ(Update(VersionParameters("1.0.0.0")).result, 0);
+        for (const std::string& name : app_.InstalledFiles()) before_[name] = app_.Read(name);
+        WriteClient(2, 2);
+        data_ = ContentBytes(7, 2, 5000000);
+        WriteFile(source_.path(), "data.bin", data_);
+        ReleaseRecipe v2;
+        v2.version = "2.0.0.0";
+        Publish(v2);
+    }
+    std::string Url(size_t mirror) { return "http://127.0.0.1:" + std::to_string(mirrors_.Port(mirror)); }
+    // The log names the mirror as one that served a damaged copy alone.
+    bool Named(const std::string& log, size_t mirror) {
+        return log.find("mirror served a damaged copy! (mirror:" + Url(mirror) + ", file:data.bin)") != std::string::npos;
+    }
+
+    std::map<std::string, std::string> before_;
+    std::string data_;
+};
+
+TEST_P(DamagedMirrorE2e, TheUpdateCompletesFromTheSoundMirrorsOrFailsWhenNoneIsLeft) {
+    const int damaged = GetParam();
+    FaultPlan corrupt;
+    corrupt.corruptAt = 2500000;
+    FaultPlan refuseAtFirst;
+    refuseAtFirst.status = 404;
+    refuseAtFirst.times = 3;
+    for (int i = 0; i < 3; ++i) mirrors_[i].SetFault(kDataPath, i < damaged ? corrupt : refuseAtFirst);
+    const DriverReport run = Update(VersionParameters("2.0.0.0"));
+    const std::string log = app_.Read("log/QKMeeting.log");
+    for (int i = damaged; i < 3; ++i) EXPECT_FALSE(Named(log, i)) << i;
+    if (damaged == 3) {
+        // Every mirror had its whole turn: the download fails and nothing changed.
+        EXPECT_EQ(run.result, URC_DOWNLOAD_ERR);
+        for (int i = 0; i < 3; ++i) EXPECT_TRUE(Named(log, i)) << i;
+        EXPECT_NE(log.find("file decode failed! (file:data.bin)"), std::string::npos);
+        std::map<std::string, std::string> now;
+        for (const std::string& name : app_.InstalledFiles()) now[name] = app_.Read(name);
+        EXPECT_EQ(now, before_);
+        return;
+    }
+    ASSERT_EQ(run.result, 0);
+    EXPECT_EQ(app_.Read("data.bin"), data_);
+    ExpectInstalled(0, 2);
+    // The failing copy's mirrors are the damaged ones; one alone is proven damaged.
+    std::string copyFrom;
+    for (int i = 0; i < damaged; ++i) copyFrom += " " + Url(i);
+    EXPECT_NE(log.find("file failed its check! (file:data.bin, copy from:" + copyFrom + ")"), std::string::npos) << log;
+    if (damaged == 1) {
+        EXPECT_TRUE(Named(log, 0));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Mirrors, DamagedMirrorE2e, ::testing::Values(1, 2, 3),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return std::to_string(info.param) + "Damaged";
+                         });
+
 TEST_F(UpdateE2e, BadManifestsLeaveTheInstallationAsItWas) {
     WriteClient(4, 2);
     ReleaseRecipe v2;
@@ -581,16 +661,17 @@ TEST_F(UpdateE2e, OnlySignedReleasesAndNoStepBackUnlessAllowed) {
         std::string version;
         int result;
         std::string logLine;
+        size_t mostLogged;                           // the line is written once, or up to this often
         std::function<void(ReleaseRecipe&)> adjust;  // before publishing
         std::function<void()> tamper;                // after publishing
     };
     const fs::path out = releases_.path();
     const std::vector<Refusal> refusals = {
-        {"3.0.0.1", 6, "manifest signature refused: no signature file from any file server! (file:UpdateInfo.ini.3.0.0.1)",
+        {"3.0.0.1", 6, "manifest signature refused: no signature file from any file server! (file:UpdateInfo.ini.3.0.0.1)", 1,
          [](ReleaseRecipe& r) { r.signKey.clear(); }, nullptr},
         {"3.0.0.2", 6, "manifest signature refused: wrong signature (made by no key this updater holds, or over other "
                        "bytes)! (file:UpdateInfo.ini.3.0.0.2)",
-         nullptr,
+         1, nullptr,
          [&] {
              std::string manifest = ReadFileBytes(out / "UpdateInfo.ini.3.0.0.2");
              manifest[manifest.size() / 2] ^= 1;
@@ -598,11 +679,13 @@ TEST_F(UpdateE2e, OnlySignedReleasesAndNoStepBackUnlessAllowed) {
          }},
         {"3.0.0.3", 6, "manifest signature refused: wrong signature (made by no key this updater holds, or over other "
                        "bytes)! (file:UpdateInfo.ini.3.0.0.3)",
-         [](ReleaseRecipe& r) { r.signKey = ForeignKey(); }, nullptr},
-        {"1.5.0.0", 10, "manifest ver(1.5.0.0) is below the installed ver(2.0.0.0), downgrade refused!", nullptr,
+         1, [](ReleaseRecipe& r) { r.signKey = ForeignKey(); }, nullptr},
+        {"1.5.0.0", 10, "manifest ver(1.5.0.0) is below the installed ver(2.0.0.0), downgrade refused!", 1, nullptr,
          nullptr},
-        // A mirror's container of data004.bin states nearly 4 GiB unpacked.
-        {"3.0.0.4", 6, "CreateLocalFile failed(err:-5)! zipType:2", nullptr,
+        // Both mirrors' container of data004.bin states nearly 4 GiB
+        // unpacked: each copy fetched is refused, the first one and at most
+        // one more from each mirror.
+        {"3.0.0.4", 6, "CreateLocalFile failed(err:-5)! zipType:2", 3, nullptr,
          [&] {
              std::string packed = ReadFileBytes(out / "3.0.0.4" / ClientFile(4));
              packed.replace(8, 4, "\xF0\xFF\xFF\xFF");
@@ -618,7 +701,9 @@ TEST_F(UpdateE2e, OnlySignedReleasesAndNoStepBackUnlessAllowed) {
         Publish(recipe);
         if (refusal.tamper) refusal.tamper();
         EXPECT_EQ(Update(params(refusal.version)).result, refusal.result);
-        EXPECT_EQ(logLines(refusal.logLine), 1u) << refusal.logLine;
+        const size_t logged = logLines(refusal.logLine);
+        EXPECT_GE(logged, 1u) << refusal.logLine;
+        EXPECT_LE(logged, refusal.mostLogged) << refusal.logLine;
         EXPECT_EQ(app_.Contents(), installed);
         // A refused signature or version leaves no manifest staged.
         if (refusal.logLine.compare(0, 8, "manifest") == 0) EXPECT_FALSE(app_.Exists("UpdateVer/UpdateInfo.ini"));

@@ -6,7 +6,7 @@
 
 namespace {
 
-SConnRecord MakeRecord() { return SConnRecord(0, "http://server", ConnectionPtr(new AbortCountingConnection)); }
+SConnRecord MakeRecord() { return SConnRecord(0, 0, "http://server", ConnectionPtr(new AbortCountingConnection)); }
 
 }  // namespace
 

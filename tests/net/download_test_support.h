@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdarg>
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -68,6 +69,10 @@ public:
         std::lock_guard<std::mutex> guard(lock_);
         mainServers_.push_back(serverUrl);
     }
+    void OnFileSources(int32_t fileID, const std::vector<SServedRange>& sources, int32_t) override {
+        std::lock_guard<std::mutex> guard(lock_);
+        sources_[fileID] = sources;
+    }
 
     // True once OnAllFinished has come, within kDownloadWait.
     bool WaitAllFinished() {
@@ -98,6 +103,11 @@ public:
         std::lock_guard<std::mutex> guard(lock_);
         return mainServers_;
     }
+    // The servers that wrote the file's bytes, by its id.
+    std::vector<SServedRange> SourcesOf(int32_t fileID) {
+        std::lock_guard<std::mutex> guard(lock_);
+        return sources_[fileID];
+    }
 
 private:
     std::mutex lock_;
@@ -105,6 +115,7 @@ private:
     std::vector<Progress> progress_;
     std::vector<Finished> finished_;
     std::vector<std::string> mainServers_;
+    std::map<int32_t, std::vector<SServedRange>> sources_;
     int allFinishedCount_ = 0;
     int32_t allUserValue_ = 0;
     bool allSucceeded_ = false;

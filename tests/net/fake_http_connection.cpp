@@ -138,7 +138,7 @@ void FakeHttpConnection::OnMsg(CMsg* msg) {
         SendChunk(static_cast<CVar1Msg<int>*>(msg)->var1);
         break;
     case kAbort:
-        FailCurrent(-1);
+        EndCurrent(-1);
         break;
     default:
         break;
@@ -157,17 +157,17 @@ void FakeHttpConnection::Begin(const Transfer& transfer) {
     current_.callback = transfer.callback;
     current_.request = network_.BeginRequest(request);
     current_.began = Clock::now();
-    if (!urlOk) return FailCurrent(kFakeBadUrl);
+    if (!urlOk) return EndCurrent(kFakeBadUrl);
 
     std::string file;
     bool found = false;
     if (!network_.Lookup(request.host, request.path, current_.script, file, found)) {
-        return FailCurrent(kFakeNameNotResolved);
+        return EndCurrent(kFakeNameNotResolved);
     }
     const FakeServerScript& script = current_.script;
     const int before = network_.CountTransfer(request.host);
     if (script.failWith != 0 && (script.failTimes < 0 || before < script.failTimes)) {
-        return FailCurrent(script.failWith);
+        return EndCurrent(script.failWith);
     }
     current_.dies = script.dieAfter >= 0 && (script.dieTimes < 0 || before < script.dieTimes);
     if (script.responseDelayMs > 0 && (script.responseDelayTimes < 0 || before < script.responseDelayTimes)) {
@@ -178,25 +178,23 @@ void FakeHttpConnection::Begin(const Transfer& transfer) {
     if (!transfer.body.empty()) {
         transfer.callback->OnSendProgress(this, static_cast<uint32_t>(transfer.body.size()));
     }
-    if (!found) return FailCurrent(kFakeBadResponse);
+    if (!found) return EndCurrent(kFakeBadResponse);
 
     const int32_t size = static_cast<int32_t>(file.size());
     int32_t from = 0;
     int32_t to = size;
     if (!script.ignoresRange) {
-        if (transfer.start > size || (transfer.start == size && size > 0)) return FailCurrent(kFakeBadResponse);
+        if (transfer.start > size || (transfer.start == size && size > 0)) return EndCurrent(kFakeBadResponse);
         from = transfer.start;
         if (transfer.length >= 0) to = std::min(size, transfer.start + transfer.length);
     }
     // A response starting elsewhere than asked is refused, as the real connection does.
-    if (from != transfer.start) return FailCurrent(kFakeBadResponse);
+    if (from != transfer.start) return EndCurrent(kFakeBadResponse);
     current_.bytes = file.substr(static_cast<size_t>(from), static_cast<size_t>(to - from));
     current_.position = from;
-    // As the real connection: the total size, which a ranged answer gives
-    // in its Content-Range.
-    if (transfer.length == CHttpConnection::kOpenLength) {
-        transfer.callback->OnNotify(this, CConnectionCallBack::kNotifyTotalSize, script.sendsSize ? size : -1);
-    }
+    // As the real connection: every answer states the total size, a ranged
+    // one in its Content-Range.
+    transfer.callback->OnNotify(this, CConnectionCallBack::kNotifyTotalSize, script.sendsSize ? size : -1);
     PostMsg(new CVar1Msg<int>(kChunk, current_.serial));
 }
 
@@ -207,20 +205,10 @@ void FakeHttpConnection::SendChunk(int serial) {
     if (!IsTransferring()) return;
     int64_t limit = static_cast<int64_t>(current_.bytes.size());
     if (script.stallAfter >= 0 && current_.sent >= script.stallAfter) return;
-    if (current_.dies && current_.sent >= script.dieAfter) return FailCurrent(script.dieWith);
+    if (current_.dies && current_.sent >= script.dieAfter) return EndCurrent(script.dieWith);
     if (current_.sent >= limit) {
-        {
-            std::lock_guard<std::mutex> guard(lock_);
-            state_ = kStopping;
-        }
-        CConnectionCallBack* callback = current_.callback;
-        network_.EndRequest(current_.request, 0);
-        current_ = Response();
-        // As the real connection: the owner hears of the end just before the
-        // connection is idle again.
-        callback->OnTransferFinished(this, 0);
-        std::lock_guard<std::mutex> guard(lock_);
-        state_ = kIdle;
+        // As the real connection: idle again when the owner hears of the end.
+        EndCurrent(0);
         return;
     }
     if (script.stallAfter >= 0) limit = std::min(limit, script.stallAfter);
@@ -238,7 +226,7 @@ void FakeHttpConnection::SendChunk(int serial) {
     PostMsg(new CVar1Msg<int>(kChunk, serial));
 }
 
-void FakeHttpConnection::FailCurrent(int32_t result) {
+void FakeHttpConnection::EndCurrent(int32_t result) {
     if (current_.callback == nullptr) return;
     CConnectionCallBack* callback = current_.callback;
     network_.EndRequest(current_.request, result);

@@ -128,8 +128,8 @@ private:
     void OnMsg(CMsg* msg) override;
     void Begin(const Transfer& transfer);
     void SendChunk(int serial);
-    // Ends the current response: state idle, then the callback.
-    void FailCurrent(int32_t result);
+    // Ends the current response with result: state idle, then the callback.
+    void EndCurrent(int32_t result);
     bool IsTransferring();
 
     FakeNetwork& network_;

@@ -12,10 +12,12 @@ TEST(FileMgrPosix, AFailedWriteIsALocalFileFailure) {
     file.locFileName = "\\dev\\full";
     ASSERT_TRUE(file.OpenLocalFile());
     AbortCountingConnection* conn = new AbortCountingConnection;
-    SConnRecord record(0, "http://server", ConnectionPtr(conn));
+    SConnRecord record(0, 0, "http://server", ConnectionPtr(conn));
     file.AssignTask(file.FirstUnfinishedBlock(), &record);
     const std::string data(10240, 'x');
-    EXPECT_EQ(file.WriteBlockData(&record, data.data(), 0, 10240), FileMgr::kWriteFileError);
+    int32_t written = 0;
+    EXPECT_EQ(file.WriteBlockData(&record, data.data(), 0, 10240, written), FileMgr::kWriteFileError);
+    EXPECT_EQ(written, 0);
     ASSERT_NE(file.FirstUnfinishedBlock(), nullptr);
     EXPECT_EQ(file.FirstUnfinishedBlock()->done, 0);
     file.CloseLocalFile(false);

@@ -14,7 +14,7 @@ namespace {
 
 // A connection record whose connection counts its aborts.
 struct TestConn {
-    explicit TestConn(int32_t connNo) : record(connNo, "http://server", ConnectionPtr(conn)) {}
+    explicit TestConn(int32_t connNo) : record(connNo, connNo, "http://server", ConnectionPtr(conn)) {}
 
     AbortCountingConnection* conn = new AbortCountingConnection;
     SConnRecord record;
@@ -32,7 +32,8 @@ protected:
     std::filesystem::path PathOf(const std::string& name) const { return dir_.path() / name; }
     // Writes length bytes of content at position through record's block.
     static int Write(FileMgr& file, TestConn& conn, const std::string& content, int32_t position, int32_t length) {
-        return file.WriteBlockData(&conn.record, content.data() + position, position, length);
+        int32_t written = 0;
+        return file.WriteBlockData(&conn.record, content.data() + position, position, length, written);
     }
 
     ScopedTempDir dir_;
@@ -86,93 +87,50 @@ TEST_F(FileMgrTest, OpenFailsWhenTheDirectoryCannotBeMade) {
     EXPECT_TRUE(log.Contains("local dir create fail[localpath=" + file.locFileName + "][path=" + directory + "]"));
 }
 
-TEST_F(FileMgrTest, GivesTheWholeFileFirstAndNothingMoreWhileTheSizeIsUnknown) {
-    auto file = Open(true);
-    TestConn conn(0);
-    SFileBlock* whole = file->NextTask();
-    ExpectBlock(whole, 0, -1, 0);
-    file->AssignTask(whole, &conn.record);
-    EXPECT_EQ(conn.record.curBlock, whole);
-    EXPECT_EQ(file->NextTask(), nullptr);
-}
-
-TEST_F(FileMgrTest, ProbesTheLastHundredBytesOnceTheSizeIsKnown) {
-    auto file = Open(true);
-    TestConn conn(0);
-    file->AssignTask(file->FirstUnfinishedBlock(), &conn.record);
-    file->SetFileSize(100000, false);
-    ExpectBlock(file->NextTask(), 99900, 100, 0);
-    ExpectBlock(file->FirstUnfinishedBlock(), 0, -1, 0);
-}
-
-TEST_F(FileMgrTest, ProbesAFileShorterThanTheProbeWhole) {
-    auto file = Open(true);
-    TestConn conn(0);
-    file->AssignTask(file->FirstUnfinishedBlock(), &conn.record);
-    file->SetFileSize(60, false);
-    ExpectBlock(file->NextTask(), 0, 60, 0);
-}
-
-TEST_F(FileMgrTest, DoesNotProbeWithoutRangesOrAnEmptyFile) {
-    auto noRanges = Open(false, "a.bin");
-    TestConn conn(0);
-    noRanges->AssignTask(noRanges->FirstUnfinishedBlock(), &conn.record);
-    noRanges->SetFileSize(100000, false);
-    EXPECT_EQ(noRanges->NextTask(), nullptr);
-
-    auto empty = Open(true, "b.bin");
-    TestConn other(1);
-    empty->AssignTask(empty->FirstUnfinishedBlock(), &other.record);
-    empty->SetFileSize(0, false);
-    EXPECT_EQ(empty->NextTask(), nullptr);
-}
-
-TEST_F(FileMgrTest, CutsPiecesOffTheTailOfTheFirstLongBlock) {
+TEST_F(FileMgrTest, SplitsAnOpenBlockAtAnOffsetBetweenItsPositionAndItsEnd) {
     const std::string content = MakeContent(100000, 1);
-    auto file = Open(true);
-    TestConn main(0), second(1);
-    file->AssignTask(file->FirstUnfinishedBlock(), &main.record);
-    ASSERT_EQ(Write(*file, main, content, 0, 30000), FileMgr::kWriteOk);
-    file->SetFileSize(100000, true);
-    ExpectBlock(file->FirstUnfinishedBlock(), 0, 100000, 30000);
-
-    SFileBlock* piece = file->NextTask();
-    ExpectBlock(piece, 79520, 20480, 0);
-    ExpectBlock(file->FirstUnfinishedBlock(), 0, 79520, 30000);
-    file->AssignTask(piece, &second.record);
-    ExpectBlock(file->NextTask(), 59040, 20480, 0);
-    ExpectBlock(file->FirstUnfinishedBlock(), 0, 59040, 30000);
-}
-
-TEST_F(FileMgrTest, HandsTheFirstShortBlockOutAgainInsteadOfSplittingIt) {
-    auto file = Open(true);
-    TestConn main(0), second(1);
-    file->AssignTask(file->FirstUnfinishedBlock(), &main.record);
-    file->SetFileSize(20480, true);
-    SFileBlock* first = file->FirstUnfinishedBlock();
-    ExpectBlock(first, 0, 20480, 0);
-    EXPECT_EQ(file->NextTask(), first);
-    file->AssignTask(first, &second.record);
-    EXPECT_EQ(file->NextTask(), first);
-    ExpectBlock(first, 0, 20480, 0);
-}
-
-TEST_F(FileMgrTest, WritesAtTheAbsolutePositionAlsoBeyondTheOwnBlock) {
-    const std::string content = MakeContent(50000, 2);
     auto file = Open(true);
     TestConn main(0);
     file->AssignTask(file->FirstUnfinishedBlock(), &main.record);
-    file->SetFileSize(50000, true);
+    EXPECT_EQ(file->SplitBlock(file->FirstUnfinishedBlock(), 50000), nullptr);  // no known end yet
+    file->SetFileSize(100000);
+    ASSERT_EQ(Write(*file, main, content, 0, 30000), FileMgr::kWriteOk);
     SFileBlock* first = file->FirstUnfinishedBlock();
-    TestConn idle(1);
-    file->AssignTask(file->NextTask(), &idle.record);  // {29520, 20480}
-    ExpectBlock(first, 0, 29520, 0);
-    ASSERT_EQ(Write(*file, main, content, 20000, 20000), FileMgr::kWriteOk);
-    EXPECT_EQ(first->done, 40000);
-    ASSERT_EQ(Write(*file, main, content, 0, 20000), FileMgr::kWriteOk);
-    EXPECT_EQ(first->done, 40000);
+    EXPECT_EQ(file->SplitBlock(first, 30000), nullptr);
+    EXPECT_EQ(file->SplitBlock(first, 100000), nullptr);
+    SFileBlock* tail = file->SplitBlock(first, 70000);
+    ExpectBlock(tail, 70000, 30000, 0);
+    ExpectBlock(first, 0, 70000, 30000);
+    EXPECT_EQ(main.record.curBlock, first);
+    EXPECT_EQ(file->Unfinished().back().block, tail);
+    EXPECT_TRUE(file->Unfinished().back().conns.empty());
+    EXPECT_EQ(file->MissingBytes(), 70000);
+}
+
+TEST_F(FileMgrTest, WritesOnlyWhatTheBlockLacksAndNeverPastItsEnd) {
+    const std::string content = MakeContent(50000, 2);
+    auto file = Open(true);
+    TestConn main(0), beside(1);
+    file->AssignTask(file->FirstUnfinishedBlock(), &main.record);
+    file->SetFileSize(50000);
+    SFileBlock* first = file->FirstUnfinishedBlock();
+    SFileBlock* tail = file->SplitBlock(first, 30000);
+    file->AssignTask(first, &beside.record);
+    int32_t written = 0;
+    // Past the block's end nothing goes: that is the tail's.
+    ASSERT_EQ(file->WriteBlockData(&main.record, content.data(), 0, 40000, written), FileMgr::kWriteOk);
+    EXPECT_EQ(written, 30000);
+    EXPECT_EQ(first->done, 30000);
+    ExpectBlock(tail, 30000, 20000, 0);
+    // A second connection on the block writes no byte twice; after a gap it writes nothing.
+    ASSERT_EQ(file->WriteBlockData(&beside.record, content.data() + 10000, 10000, 5000, written), FileMgr::kWriteOk);
+    EXPECT_EQ(written, 0);
+    file->AssignTask(tail, &beside.record);
+    EXPECT_EQ(Write(*file, beside, content, 31000, 100), FileMgr::kWriteNotOpen);
+    ASSERT_EQ(file->WriteBlockData(&beside.record, content.data() + 30000, 30000, 20000, written), FileMgr::kWriteOk);
+    EXPECT_EQ(written, 20000);
     file->CloseLocalFile(false);
-    EXPECT_EQ(ReadFileBytes(PathOf("f.bin")), content.substr(0, 40000));
+    EXPECT_EQ(ReadFileBytes(PathOf("f.bin")), content);
 }
 
 TEST_F(FileMgrTest, DropsWhatAServerSendsPastTheKnownSize) {
@@ -180,15 +138,28 @@ TEST_F(FileMgrTest, DropsWhatAServerSendsPastTheKnownSize) {
     auto file = Open(true);
     TestConn main(0);
     file->AssignTask(file->FirstUnfinishedBlock(), &main.record);
-    file->SetFileSize(1000, true);
-    // The last write reaches 200 bytes past the end; the next lies wholly past it.
+    file->SetFileSize(1000);
+    // The last write reaches 200 bytes past the end.
     ASSERT_EQ(Write(*file, main, content, 0, 900), FileMgr::kWriteOk);
     ASSERT_EQ(Write(*file, main, content, 900, 300), FileMgr::kWriteOk);
     EXPECT_EQ(file->FirstUnfinishedBlock()->done, 1000);
     EXPECT_EQ(file->MissingBytes(), 0);
-    EXPECT_EQ(Write(*file, main, content, 1000, 100), FileMgr::kWriteNotOpen);
     file->CloseLocalFile(false);
     EXPECT_EQ(ReadFileBytes(PathOf("f.bin")), content.substr(0, 1000));
+}
+
+TEST_F(FileMgrTest, WritesNothingPastTheSizeLimitAndSaysSo) {
+    const std::string content = MakeContent(3000, 9);
+    auto file = Open(false);
+    file->SetSizeLimit(2500);
+    TestConn main(0);
+    file->AssignTask(file->FirstUnfinishedBlock(), &main.record);
+    ASSERT_EQ(Write(*file, main, content, 0, 2000), FileMgr::kWriteOk);
+    int32_t written = 0;
+    EXPECT_EQ(file->WriteBlockData(&main.record, content.data() + 2000, 2000, 1000, written), FileMgr::kWriteOverLimit);
+    EXPECT_EQ(written, 500);
+    file->CloseLocalFile(false);
+    EXPECT_EQ(ReadFileBytes(PathOf("f.bin")), content.substr(0, 2500));
 }
 
 TEST_F(FileMgrTest, TheSizeOnceKnownCutsWhatWasWrittenPastIt) {
@@ -197,59 +168,50 @@ TEST_F(FileMgrTest, TheSizeOnceKnownCutsWhatWasWrittenPastIt) {
     TestConn racer(0);
     file->AssignTask(file->FirstUnfinishedBlock(), &racer.record);
     ASSERT_EQ(Write(*file, racer, content, 0, 1500), FileMgr::kWriteOk);
-    file->SetFileSize(1000, false);
+    file->SetFileSize(1000);
     file->CloseLocalFile(false);
     EXPECT_EQ(ReadFileBytes(PathOf("f.bin")), content.substr(0, 1000));
 }
 
-TEST_F(FileMgrTest, RefusesDataForABlockThatIsNoLongerOpen) {
+TEST_F(FileMgrTest, RetiringABlockReleasesEveryConnectionOnItAndRefusesTheirData) {
     const std::string content = MakeContent(30000, 3);
     auto file = Open(true);
-    TestConn writer(0), stranger(1);
+    TestConn writer(0), racer(1), stranger(2);
     file->AssignTask(file->FirstUnfinishedBlock(), &writer.record);
-    file->SetFileSize(30000, true);
+    file->AssignTask(file->FirstUnfinishedBlock(), &racer.record);
+    file->SetFileSize(30000);
     EXPECT_EQ(Write(*file, stranger, content, 0, 100), FileMgr::kWriteNotOpen);
+    SFileBlock* block = file->FirstUnfinishedBlock();
     ASSERT_EQ(Write(*file, writer, content, 0, 30000), FileMgr::kWriteOk);
-    file->CompleteCoveredBlocks(0, 30000);
+    const std::list<SConnRecord*> workers = file->RetireBlock(block);
+    EXPECT_EQ(workers, (std::list<SConnRecord*>{&writer.record, &racer.record}));
+    EXPECT_EQ(writer.record.curBlock, nullptr);
+    EXPECT_EQ(racer.record.curBlock, nullptr);
+    EXPECT_EQ(writer.conn->aborts + racer.conn->aborts, 0);
+    EXPECT_TRUE(file->IsComplete());
     EXPECT_EQ(Write(*file, writer, content, 0, 100), FileMgr::kWriteNotOpen);
 }
 
-TEST_F(FileMgrTest, ACompletingWriteRetiresTheBlockAndAbortsEveryConnectionOnIt) {
-    LogCapture log;
-    ASSERT_TRUE(log.Opened());
-    const std::string content = MakeContent(51200, 4);
+TEST_F(FileMgrTest, SourcesSayWhichServerWroteWhichBytes) {
+    const std::string content = MakeContent(40000, 10);
     auto file = Open(true);
-    TestConn main(0), writer(1), racer(2);
-    file->AssignTask(file->FirstUnfinishedBlock(), &main.record);
-    file->SetFileSize(51200, true);
-    SFileBlock* piece = file->NextTask();
-    ExpectBlock(piece, 30720, 20480, 0);
-    file->AssignTask(piece, &writer.record);
-    file->AssignTask(piece, &racer.record);
-
-    ASSERT_EQ(Write(*file, writer, content, 30720, 20480), FileMgr::kWriteOk);
-    file->CompleteCoveredBlocks(30720, 20480);
-    EXPECT_EQ(writer.conn->aborts, 1);
-    EXPECT_EQ(racer.conn->aborts, 1);
-    EXPECT_EQ(main.conn->aborts, 0);
-    EXPECT_EQ(piece->done, 20480);
-    EXPECT_EQ(file->MissingBytes(), 30720);
-    EXPECT_TRUE(log.Contains("[conn2] abort by range(30720~20480), curRange:(30720~20480, done:20480)"));
-    file->ReleaseTask(&writer.record);
-    EXPECT_EQ(writer.record.curBlock, nullptr);
-}
-
-TEST_F(FileMgrTest, AWriteThatStopsShortOfTheEndCompletesNothing) {
-    const std::string content = MakeContent(51200, 5);
-    auto file = Open(true);
-    TestConn main(0);
-    file->AssignTask(file->FirstUnfinishedBlock(), &main.record);
-    file->SetFileSize(51200, true);
-    ASSERT_EQ(Write(*file, main, content, 0, 51199), FileMgr::kWriteOk);
-    file->CompleteCoveredBlocks(0, 51199);
-    EXPECT_EQ(main.conn->aborts, 0);
-    EXPECT_EQ(file->MissingBytes(), 1);
-    EXPECT_FALSE(file->IsComplete());
+    SConnRecord first(0, 0, "http://a", ConnectionPtr(new AbortCountingConnection));
+    SConnRecord second(4, 1, "http://b", ConnectionPtr(new AbortCountingConnection));
+    file->AssignTask(file->FirstUnfinishedBlock(), &first);
+    file->SetFileSize(40000);
+    file->AssignTask(file->SplitBlock(file->FirstUnfinishedBlock(), 25000), &second);
+    int32_t written = 0;
+    file->WriteBlockData(&first, content.data(), 0, 10000, written);
+    file->WriteBlockData(&second, content.data() + 25000, 25000, 15000, written);
+    file->WriteBlockData(&first, content.data() + 10000, 10000, 15000, written);
+    const std::vector<SServedRange>& sources = file->Sources();
+    ASSERT_EQ(sources.size(), 2u);
+    EXPECT_EQ(sources[0].serverNo, 0);
+    EXPECT_EQ(sources[0].start, 0);
+    EXPECT_EQ(sources[0].length, 25000);
+    EXPECT_EQ(sources[1].serverNo, 1);
+    EXPECT_EQ(sources[1].start, 25000);
+    EXPECT_EQ(sources[1].length, 15000);
 }
 
 TEST_F(FileMgrTest, IsCompleteOnlyOnceTheSizeIsKnown) {
@@ -258,23 +220,22 @@ TEST_F(FileMgrTest, IsCompleteOnlyOnceTheSizeIsKnown) {
     TestConn main(0);
     file->AssignTask(file->FirstUnfinishedBlock(), &main.record);
     ASSERT_EQ(Write(*file, main, content, 0, 5000), FileMgr::kWriteOk);
-    file->CompleteCoveredBlocks(0, 5000);
     EXPECT_FALSE(file->IsComplete());
     EXPECT_EQ(file->MissingBytes(), -1);
     EXPECT_EQ(file->GetTransforedSize(), 5000);
-    file->SetFileSize(file->GetTransforedSize(), false);
+    file->SetFileSize(file->GetTransforedSize());
     EXPECT_TRUE(file->IsComplete());
     EXPECT_EQ(file->MissingBytes(), 0);
 }
 
-TEST_F(FileMgrTest, MissingBytesCountsAnOpenBlockToTheTotalSize) {
+TEST_F(FileMgrTest, TheSizeGivesTheFullFileBlockItsLength) {
     const std::string content = MakeContent(800, 7);
     auto file = Open(false);
     TestConn main(0);
     file->AssignTask(file->FirstUnfinishedBlock(), &main.record);
     ASSERT_EQ(Write(*file, main, content, 0, 500), FileMgr::kWriteOk);
-    file->SetFileSize(800, false);
-    ExpectBlock(file->FirstUnfinishedBlock(), 0, -1, 500);
+    file->SetFileSize(800);
+    ExpectBlock(file->FirstUnfinishedBlock(), 0, 800, 500);
     EXPECT_EQ(file->MissingBytes(), 300);
     EXPECT_EQ(file->GetTransforedSize(), 500);
 }
@@ -287,7 +248,7 @@ TEST_F(FileMgrTest, WideningRetiresAFullFileBlockThatIsAlreadyDone) {
     TestConn main(0);
     file->AssignTask(file->FirstUnfinishedBlock(), &main.record);
     ASSERT_EQ(Write(*file, main, content, 0, 4000), FileMgr::kWriteOk);
-    file->SetFileSize(4000, true);
+    file->SetFileSize(4000);
     EXPECT_EQ(main.conn->aborts, 1);
     EXPECT_EQ(file->FirstUnfinishedBlock(), nullptr);
     EXPECT_TRUE(file->IsComplete());
@@ -299,9 +260,9 @@ TEST_F(FileMgrTest, ASecondDifferentSizeIsLoggedAsAnError) {
     LogCapture log;
     ASSERT_TRUE(log.Opened());
     auto file = Open(true);
-    file->SetFileSize(4096, false);
+    file->SetFileSize(4096);
     EXPECT_TRUE(log.Contains("[DBG][DownLoad:"));
-    file->SetFileSize(5000, false);
+    file->SetFileSize(5000);
     const std::string text = log.Text();
     const size_t error = text.find("SetFileSize oldSize=4096, newSize:5000");
     ASSERT_NE(error, std::string::npos);

@@ -60,7 +60,7 @@ protected:
         std::string servers;
         for (const auto& server : servers_) servers += server->Url("") + ";";
         EXPECT_TRUE(mgr_->SetSverInfo(servers.c_str()));
-        EXPECT_TRUE(mgr_->getFile(1, kPath, Local(), true, ""));
+        EXPECT_TRUE(mgr_->getFile(1, kPath, Local(), true, "", {}));
         EXPECT_TRUE(mgr_->start(0, false));
         EXPECT_TRUE(callback_.WaitAllFinished());
         mgr_->WaitForStop();
@@ -167,7 +167,7 @@ TEST_F(MultiDownloadMgrWinTest, AnEndlessBodyWithoutLengthDoesNotShutOutAMirrorT
 TEST_F(MultiDownloadMgrWinTest, StopEndsAnEndlessBodyWithoutReportingTheFileFinished) {
     AddMirror().ScriptEvery(Reply("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n", "", ScriptedReply::End::kEndless));
     ASSERT_TRUE(mgr_->SetSverInfo(servers_[0]->Url("").c_str()));
-    ASSERT_TRUE(mgr_->getFile(1, kPath, Local(), true, ""));
+    ASSERT_TRUE(mgr_->getFile(1, kPath, Local(), true, "", {}));
     ASSERT_TRUE(mgr_->start(0, false));
     ASSERT_TRUE(servers_[0]->WaitForRequests(1));
     mgr_->stop();

@@ -41,9 +41,11 @@ public:
         std::lock_guard<std::mutex> guard(lock_);
         speeds_.push_back(bytesPerMs);
     }
-    void OnTransferFinished(CHttpConnection*, int32_t result) override {
+    void OnTransferFinished(CHttpConnection* conn, int32_t result) override {
+        const bool busy = conn->IsBusy();
         std::lock_guard<std::mutex> guard(lock_);
         results_.push_back(result);
+        busyAtEnd_ = busyAtEnd_ || busy;
         changed_.notify_all();
     }
 
@@ -63,6 +65,11 @@ public:
     std::vector<int32_t> Results() {
         std::lock_guard<std::mutex> guard(lock_);
         return results_;
+    }
+    // True when a connection was still busy as it reported an end.
+    bool BusyAtAnEnd() {
+        std::lock_guard<std::mutex> guard(lock_);
+        return busyAtEnd_;
     }
     std::vector<std::pair<int32_t, int32_t>> Notifies() {
         std::lock_guard<std::mutex> guard(lock_);
@@ -99,4 +106,5 @@ private:
     std::string data_;  // every block appended in the order received
     std::vector<double> speeds_;
     std::vector<int32_t> results_;
+    bool busyAtEnd_ = false;
 };

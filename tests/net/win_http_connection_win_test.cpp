@@ -113,11 +113,12 @@ TEST_F(WinHttpConnectionTest, BlocksCarryTheirPositionAndComeInPiecesOfAtMost102
     EXPECT_EQ(callback_.ReceivedBlocks().back().length, 0);
 }
 
-TEST_F(WinHttpConnectionTest, DefiniteRangeSendsRangeHeaderAndReportsNoSize) {
+TEST_F(WinHttpConnectionTest, DefiniteRangeSendsRangeHeaderAndReportsTheTotalSize) {
     EXPECT_EQ(Transfer(server_.Url("/files/a.bin"), 0, 1000), 0);
 
     EXPECT_EQ(callback_.Data(), file_.substr(0, 1000));
-    EXPECT_TRUE(callback_.Notifies().empty());
+    // The total of the Content-Range, so that a server with another size is found.
+    EXPECT_EQ(callback_.Notifies(), (std::vector<std::pair<int32_t, int32_t>>{{0, 30000}}));
     const auto requests = server_.Requests();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].Header("Range"), "bytes=0-999");
@@ -242,6 +243,8 @@ TEST_F(WinHttpConnectionTest, SecondTransferReusesTheServerConnection) {
     EXPECT_EQ(callback_.Data(), file_.substr(0, 2000));
     EXPECT_EQ(server_.Requests().size(), 2u);
     EXPECT_EQ(server_.ConnectionsAccepted(), 1u);
+    // The end is reported once the connection can take the next transfer.
+    EXPECT_FALSE(callback_.BusyAtAnEnd());
 }
 
 TEST_F(WinHttpConnectionTest, ConnectionWorksAgainAfterAnError) {

@@ -45,7 +45,7 @@ TEST(ErrorReportWin, ReportReachesTheLogServerAsTheHeaderAndTheErrorLogTail) {
     manager->SetMaxTransfers(1);
     manager->SetIdleTimeout(10000);
     EXPECT_TRUE(manager->getFile(0, WideToAnsi(item->srcPath), WideToAnsi(scene.AppDir() + item->name), false,
-                                 item->requestBody));
+                                 item->requestBody, {}));
     ASSERT_TRUE(manager->start(0, true));
     ASSERT_TRUE(callback.WaitAllFinished());
     manager->WaitForStop();

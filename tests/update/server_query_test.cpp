@@ -9,6 +9,7 @@
 #include "error_report_test_support.h"
 #include "update/update_result.h"
 #include "update_test_support.h"
+#include "util/file_util.h"
 
 namespace {
 
@@ -51,6 +52,18 @@ TEST_F(ServerQuery, AsksForTheDomainThenForTheVersion) {
     EXPECT_EQ(app_.Read(ClientFileName(1)), source_.Read(ClientFileName(1)));
     EXPECT_TRUE(network_.RequestsTo("mirror3").empty());
     ExpectPercentBands(handle_->Percents(), {0, 5, 7, 13, 90});
+}
+
+TEST_F(ServerQuery, AReplyLongerThanItsBoundIsAFailedDownload) {
+    // A sound command string, but more than 64 KiB of it.
+    SetReplies(EncodeCmdLine(L"qkmt:", L"-DOMAIN=77\n-PAD=" + std::wstring(70000, L'p') + L"\n"),
+               "-SPVER=pc-2.0.0.0\n-UPURL=mirror1\n");
+    SetUpdaterParameters(L"-WEBSVR=web:8080\n-MEET=8801\n");
+    EXPECT_EQ(Run(), URC_DOWNLOAD_ERR);
+    ASSERT_EQ(WebRequests().size(), 1u);
+    EXPECT_FALSE(app_.Exists(L"UpdateVer\\meetinfo"));
+    EXPECT_LE(GetFileSizeByName(app_.Path(L"UpdateVer\\meetinfo.tmp")),
+              static_cast<uint32_t>(CUpdateThread::kReplyLimitBytes));
 }
 
 TEST_F(ServerQuery, BothValuesGivenSendNoQuery) {

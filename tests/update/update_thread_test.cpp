@@ -8,12 +8,22 @@
 #include <vector>
 
 #include "captured_trace_log.h"
+#include "download_test_support.h"
 #include "update/update_result.h"
 #include "update_test_support.h"
 
 namespace {
 
-class UpdateWorker : public UpdateWorkerFixture {};
+class UpdateWorker : public UpdateWorkerFixture {
+protected:
+    // Installs release 2.0.0.0 of four client files.
+    void InstallReleaseTwo() {
+        WriteClient(4, 2);
+        Publish(L"2.0.0.0");
+        SetVersionParameters(L"2.0.0.0");
+        ASSERT_EQ(Run(), URC_NO_ERR);
+    }
+};
 
 TEST_F(UpdateWorker, FreshInstallFromThreeMirrors) {
     WriteClient(24, 2);
@@ -127,10 +137,12 @@ TEST_F(UpdateWorker, FailedDownloadEndsWithSixAndTheRerunKeepsWhatArrived) {
     EXPECT_FALSE(app_.Exists(L"UpdateInfo.ini"));
     EXPECT_FALSE(app_.Exists(ClientFileName(0)));
     EXPECT_TRUE(environment_->Runs().empty());
-    std::map<int, int> fetched;
+    // Files go several at a time: those ahead of file5 were asked for, none
+    // after it; what was under way when it failed did not arrive.
+    std::map<int, int> arrived;
     for (int i : {0, 1, 2, 4}) {
-        fetched[i] = RequestsFor(ServerPath("2.0.0.0", i));
-        EXPECT_GT(fetched[i], 0) << i;
+        EXPECT_GT(RequestsFor(ServerPath("2.0.0.0", i)), 0) << i;
+        if (app_.Exists(L"UpdateVer\\" + ClientFileName(i))) arrived[i] = RequestsFor(ServerPath("2.0.0.0", i));
     }
     for (int i : {5, 6, 8, 9, 3, 7}) EXPECT_EQ(RequestsFor(ServerPath("2.0.0.0", i)), 0) << i;
 
@@ -140,19 +152,66 @@ TEST_F(UpdateWorker, FailedDownloadEndsWithSixAndTheRerunKeepsWhatArrived) {
     for (int i = 0; i < 10; ++i) {
         EXPECT_EQ(app_.Read(ClientFileName(i)), source_.Read(ClientFileName(i))) << i;
         // What arrived before the failure was not fetched again.
-        if (fetched.count(i) != 0) {
-            EXPECT_EQ(RequestsFor(ServerPath("2.0.0.0", i)), fetched[i]) << i;
+        if (arrived.count(i) != 0) {
+            EXPECT_EQ(RequestsFor(ServerPath("2.0.0.0", i)), arrived[i]) << i;
         } else {
             EXPECT_GT(RequestsFor(ServerPath("2.0.0.0", i)), 0) << i;
         }
     }
 }
 
-TEST_F(UpdateWorker, UnparsableManifestLeavesTheInstallation) {
+TEST_F(UpdateWorker, AFileThatFailsItsCheckIsFetchedAgainFromTheSoundMirror) {
+    LogCapture log;
+    ASSERT_TRUE(log.Opened());
     WriteClient(4, 2);
-    Publish(L"2.0.0.0");
+    const std::map<std::string, std::string> files = Publish(L"2.0.0.0");
+    // mirror1 and mirror2 serve file1 with a byte inverted.
+    const std::string path = ServerPath("2.0.0.0", 1);
+    std::string damaged = files.at(path);
+    damaged[damaged.size() / 2] ^= '\xff';
+    for (const std::string host : {"mirror1", "mirror2"}) network_.PutFile(host, path, damaged);
     SetVersionParameters(L"2.0.0.0");
     ASSERT_EQ(Run(), URC_NO_ERR);
+    EXPECT_EQ(app_.Read(ClientFileName(1)), source_.Read(ClientFileName(1)));
+    EXPECT_FALSE(log.Contains("mirror served a damaged copy! (mirror:http://mirror3"));
+    // Whenever a damaged copy came, its mirror is named and the sound one served the file at last.
+    if (log.Contains("file failed its check! (file:bin\\file1.dll")) {
+        EXPECT_TRUE(log.Contains("mirror served a damaged copy! (mirror:http://mirror"));
+        EXPECT_FALSE(network_.RequestsTo("mirror3").empty());
+    }
+}
+
+TEST_F(UpdateWorker, EveryMirrorServingADamagedCopyFailsTheDownloadAndLeavesTheInstallation) {
+    LogCapture log;
+    ASSERT_TRUE(log.Opened());
+    InstallReleaseTwo();
+    const std::vector<std::wstring> installed = InstalledFiles();
+    const std::string info = app_.Read(L"UpdateInfo.ini");
+    const std::string before = app_.Read(ClientFileName(1));
+
+    // Another size, so that no file of release 3 passes for current by its time.
+    WriteClient(4, 3, 4000);
+    const std::map<std::string, std::string> files = Publish(L"3.0.0.0");
+    const std::string path = ServerPath("3.0.0.0", 1);
+    std::string damaged = files.at(path);
+    damaged[0] ^= '\xff';
+    for (const std::string& host : kMirrors) network_.PutFile(host, path, damaged);
+    SetVersionParameters(L"3.0.0.0");
+    EXPECT_EQ(Run(), URC_DOWNLOAD_ERR);
+    EXPECT_EQ(InstalledFiles(), installed);
+    EXPECT_EQ(app_.Read(L"UpdateInfo.ini"), info);
+    EXPECT_EQ(app_.Read(ClientFileName(1)), before);
+    EXPECT_TRUE(log.Contains("file decode failed! (file:bin\\file1.dll)"));
+    // Each mirror had its one whole turn, and none more.
+    for (const std::string& host : kMirrors) {
+        EXPECT_TRUE(log.Contains("mirror served a damaged copy! (mirror:http://" + host + ", file:bin\\file1.dll)"))
+            << host;
+    }
+    EXPECT_EQ(RequestsFor(path), 3);
+}
+
+TEST_F(UpdateWorker, UnparsableManifestLeavesTheInstallation) {
+    InstallReleaseTwo();
     const std::vector<std::wstring> installed = InstalledFiles();
     const std::string info = app_.Read(L"UpdateInfo.ini");
 
@@ -166,6 +225,18 @@ TEST_F(UpdateWorker, UnparsableManifestLeavesTheInstallation) {
     EXPECT_EQ(app_.Read(L"UpdateInfo.ini"), info);
     EXPECT_EQ(app_.Read(ClientFileName(1)), source_.Read(ClientFileName(1)));
     EXPECT_EQ(environment_->RunCommandLines().size(), 1u);
+}
+
+TEST_F(UpdateWorker, AManifestLongerThanItsBoundIsAFailedDownloadAndLeavesNoFileOfIt) {
+    WriteClient(2, 2);
+    Publish(L"2.0.0.0");
+    // Every mirror serves a manifest a byte past 16 MiB.
+    const std::string endless(CUpdateThread::kManifestLimitBytes + 1, ';');
+    for (const std::string& host : kMirrors) network_.PutFile(host, "/UpdateInfo.ini.2.0.0.0", endless);
+    SetVersionParameters(L"2.0.0.0");
+    EXPECT_EQ(Run(), URC_DOWNLOAD_ERR);
+    EXPECT_FALSE(app_.Exists(L"UpdateInfo.ini"));
+    EXPECT_FALSE(app_.Exists(L"UpdateVer\\UpdateInfo.ini"));
 }
 
 TEST_F(UpdateWorker, ManifestNamingFilesOutsideTheInstallationIsRefused) {

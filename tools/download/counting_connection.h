@@ -2,9 +2,8 @@
 // so that a run can say how much every server gave. It stands between the
 // manager and the real connections and passes everything on unchanged.
 //
-// Threading: Create is called as CHttpConnectionFactory requires, on the
-// thread that gives the manager its servers; the counts grow on the
-// connections' threads and may be read from any thread.
+// Threading: Create is called as CHttpConnectionFactory requires; the counts
+// grow on the connections' threads and may be read from any thread.
 #pragma once
 
 #include <atomic>
