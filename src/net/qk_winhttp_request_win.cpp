@@ -82,6 +82,17 @@ DWORD QK_WinHttpRequest::SetProxyCredentials(const std::wstring& userName, const
     return 0;
 }
 
+DWORD QK_WinHttpRequest::QueryAuthSchemes(DWORD* supported, DWORD* first, DWORD* target) {
+    return WinHttpQueryAuthSchemes(handle_, supported, first, target) ? 0 : GetLastError();
+}
+
+DWORD QK_WinHttpRequest::SetCredentials(DWORD target, DWORD scheme, const std::wstring& userName,
+                                        const std::wstring& password) {
+    return WinHttpSetCredentials(handle_, target, scheme, userName.c_str(), password.c_str(), nullptr)
+               ? 0
+               : GetLastError();
+}
+
 DWORD QK_WinHttpRequest::AddRequestHeaders(const wchar_t* headers, DWORD length) {
     return WinHttpAddRequestHeaders(handle_, headers, length, WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE)
                ? 0

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "diag/trace_log.h"
+#include "net/proxy_access_win.h"
 #include "net/winhttp_error_name.h"
 #include "util/clock.h"
 #include "util/code_page.h"
@@ -88,10 +89,7 @@ CWinHttpConnection::~CWinHttpConnection() {
 void CWinHttpConnection::SetProxy(const std::string& proxyHost, uint16_t proxyPort, const std::string& proxyUser,
                                   const std::string& proxyPassword) {
     std::lock_guard<std::mutex> guard(stateLock_);
-    proxyHost_ = proxyHost;
-    proxyPort_ = proxyPort;
-    proxyUser_ = proxyUser;
-    proxyPassword_ = proxyPassword;
+    proxy_ = SProxySetting{proxyHost, proxyPort, proxyUser, proxyPassword};
 }
 
 bool CWinHttpConnection::DoTransfer(CConnectionCallBack* callback, const std::string& url, int32_t start,
@@ -250,11 +248,14 @@ DWORD CWinHttpConnection::BeginTransfer(const CDoTransferMsg& msg) {
     objectPath_ = WideToAnsi(path);
     body_ = msg.body;
     verb_ = body_.empty() ? "GET" : "POST";
-
-    if (!session_.IsOpen()) {
-        // A failure shows up when the connection is made on it.
-        session_.Open(kUserAgent, true);
+    {
+        std::lock_guard<std::mutex> guard(stateLock_);
+        transferProxy_ = proxy_;
     }
+    proxyAnswered_ = false;
+    statusCode_ = 0;
+
+    OpenSession();
     if (!connection_.IsOpen()) {
         // One connection object serves one server, so an open handle is kept
         // without comparing hosts.
@@ -275,33 +276,47 @@ DWORD CWinHttpConnection::BeginTransfer(const CDoTransferMsg& msg) {
     return 0;
 }
 
-DWORD CWinHttpConnection::ApplyProxy() {
-    std::string proxyHost;
-    uint16_t proxyPort = 0;
-    std::string proxyUser;
-    std::string proxyPassword;
-    {
-        std::lock_guard<std::mutex> guard(stateLock_);
-        proxyHost = proxyHost_;
-        proxyPort = proxyPort_;
-        proxyUser = proxyUser_;
-        proxyPassword = proxyPassword_;
-    }
+void CWinHttpConnection::OpenSession() {
+    const std::wstring proxy = SessionProxyName(transferProxy_.host, transferProxy_.port);
+    if (session_.IsOpen() && proxy == sessionProxy_) return;
+    CloseHandles();
+    // A failure shows up when the connection is made on it.
+    session_.Open(kUserAgent, true, proxy);
+    sessionProxy_ = proxy;
+}
 
-    std::wstring proxyList;
+DWORD CWinHttpConnection::ApplyProxy() {
+    std::wstring proxyList = NamedProxyList(transferProxy_.host, transferProxy_.port);
     WINHTTP_PROXY_INFO proxyInfo = {};
     proxyInfo.dwAccessType = WINHTTP_ACCESS_TYPE_NO_PROXY;
-    if (!proxyHost.empty()) {
-        proxyList = AnsiToWide("http=" + proxyHost + ":" + std::to_string(proxyPort));
+    if (!proxyList.empty()) {
         proxyInfo.dwAccessType = WINHTTP_ACCESS_TYPE_NAMED_PROXY;
         proxyInfo.lpszProxy = &proxyList[0];
     }
     DWORD error = request_->SetProxy(&proxyInfo);
-    if (error == 0 && !proxyUser.empty()) {
-        error = request_->SetProxyCredentials(AnsiToWide(proxyUser), AnsiToWide(proxyPassword));
+    if (error == 0 && !transferProxy_.user.empty()) {
+        error = request_->SetProxyCredentials(AnsiToWide(transferProxy_.user), AnsiToWide(transferProxy_.password));
     }
     if (error) DownLogWar("Conn[%d] SetProxy failed! (err:%d)", connNo_, static_cast<int>(error));
     return error;
+}
+
+bool CWinHttpConnection::ResendWithProxyCredentials() {
+    if (sessionProxy_.empty() || transferProxy_.user.empty() || proxyAnswered_) return false;
+    DWORD statusCode = 0;
+    if (request_->QueryHeaderNumber(WINHTTP_QUERY_STATUS_CODE, &statusCode) || statusCode != 407) return false;
+    statusCode_ = statusCode;
+    const DWORD error =
+        AnswerProxyChallenge(*request_, AnsiToWide(transferProxy_.user), AnsiToWide(transferProxy_.password));
+    if (error) {
+        DownLogWar("[conn%d] proxy challenge not answered! (err:%d)", connNo_, static_cast<int>(error));
+        return false;
+    }
+    proxyAnswered_ = true;
+    DownLogDbg("[conn%d] proxy asks for credentials, sending again", connNo_);
+    const DWORD resendError = StartWinHttpRequest();
+    if (resendError) CloseTaskOnError(resendError);
+    return true;
 }
 
 DWORD CWinHttpConnection::StartWinHttpRequest() {
@@ -387,6 +402,7 @@ void CWinHttpConnection::SendBodyOrFinish() {
 }
 
 void CWinHttpConnection::OnHeadersAvailableMsg() {
+    if (ResendWithProxyCredentials()) return;
     const DWORD error = CheckResponse();
     if (error) {
         CloseTaskOnError(error);
@@ -404,6 +420,7 @@ DWORD CWinHttpConnection::CheckResponse() {
         DownLogWar("[conn%d] winHttp get status_code failed! (err:%d)", connNo_, static_cast<int>(error));
         return error;
     }
+    statusCode_ = statusCode;
     if (statusCode != 200 && statusCode != 206) {
         DownLogErr("[conn%d] status_code err:%d", connNo_, static_cast<int>(statusCode));
         return kErrorBadResponse;
@@ -478,6 +495,12 @@ void CWinHttpConnection::FinishTransfer() {
 
 void CWinHttpConnection::CloseTaskOnError(DWORD reason) {
     DownLogDbg("[conn%d] onerr close task! （reason:%d, %s)", connNo_, static_cast<int>(reason), ErrorName(reason));
+    // Names the proxy, so that a proxy's refusal is told from a server's.
+    if (!sessionProxy_.empty()) {
+        DownLogErr("[conn%d] transfer through proxy %s failed! (status_code:%d, reason:%d, %s)", connNo_,
+                   WideToAnsi(sessionProxy_).c_str(), static_cast<int>(statusCode_), static_cast<int>(reason),
+                   ErrorName(reason));
+    }
     CloseHandles();
     ReleaseRequest();
     callback_->OnTransferFinished(this, static_cast<int32_t>(reason));
