@@ -415,10 +415,11 @@ SConnRecord* CMultiDownloadMgr::TransferringRecord(const CHttpConnection* conn) 
 // The idle time-out runs from the last time the file gained bytes: neither a
 // request body sent again and again to a server that then fails, nor a
 // server that sends the same start of the file again and again, holds a
-// file that gets nowhere open for ever.
+// file that gets nowhere open for ever. Nor does a body taken clear the error
+// count: a server or proxy that takes the body and then refuses (wrong proxy
+// credentials) waits out its back-off like any failing server.
 void CMultiDownloadMgr::OnMsgSendProgress(SConnRecord* record, int bytesSent) {
     record->CountBytes(TickCountMs(), bytesSent);
-    record->errCount = 0;
 }
 
 void CMultiDownloadMgr::OnMsgRecvData(SConnRecord* record, int32_t pos, int32_t length, const char* data) {

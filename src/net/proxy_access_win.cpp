@@ -1,5 +1,6 @@
 #include "net/proxy_access_win.h"
 
+#include "util/base64.h"
 #include "util/code_page.h"
 
 std::wstring SessionProxyName(const std::string& host, uint16_t port) {
@@ -20,13 +21,19 @@ DWORD PickAuthScheme(DWORD supported) {
     return 0;
 }
 
-DWORD AnswerProxyChallenge(QK_WinHttpRequest& request, const std::wstring& user, const std::wstring& password) {
+std::wstring BasicProxyAuthorization(const std::string& user, const std::string& password) {
+    return L"Proxy-Authorization: Basic " + AnsiToWide(Base64Encode(user + ":" + password));
+}
+
+DWORD AnswerProxyChallenge(QK_WinHttpRequest& request, const std::string& user, const std::string& password,
+                           DWORD* scheme) {
     DWORD supported = 0;
     DWORD first = 0;
     DWORD target = 0;
     const DWORD error = request.QueryAuthSchemes(&supported, &first, &target);
     if (error) return error;
-    const DWORD scheme = PickAuthScheme(supported);
-    if (scheme == 0 || target != WINHTTP_AUTH_TARGET_PROXY) return ERROR_NOT_SUPPORTED;
-    return request.SetCredentials(WINHTTP_AUTH_TARGET_PROXY, scheme, user, password);
+    *scheme = PickAuthScheme(supported);
+    if (*scheme == 0 || target != WINHTTP_AUTH_TARGET_PROXY) return ERROR_NOT_SUPPORTED;
+    if (*scheme == WINHTTP_AUTH_SCHEME_BASIC) return 0;
+    return request.SetCredentials(WINHTTP_AUTH_TARGET_PROXY, *scheme, AnsiToWide(user), AnsiToWide(password));
 }

@@ -23,8 +23,18 @@ std::wstring SessionProxyName(const std::string& host, uint16_t port);
 // Basic; 0 when none of them is offered.
 DWORD PickAuthScheme(DWORD supported);
 
-// Sets the proxy credentials on a request that received a 407, for the scheme
-// its proxy offers, so that sending the request again answers the challenge.
-// Returns 0, or the failing call's error (ERROR_NOT_SUPPORTED when the
-// challenge offers no usable scheme or does not come from the proxy).
-DWORD AnswerProxyChallenge(QK_WinHttpRequest& request, const std::wstring& user, const std::wstring& password);
+// The request header that answers a Basic challenge with user and password
+// (their bytes as stored).
+std::wstring BasicProxyAuthorization(const std::string& user, const std::string& password);
+
+// Answers the 407 that request received, for the strongest scheme its proxy
+// offers: Basic is left to the caller, who sends a request with the header
+// above (Wine's WinHTTP sends proxy credentials it holds only when it sends
+// a request again by itself, and then without a body written with
+// WinHttpWriteData); the other schemes get the credentials through
+// WinHttpSetCredentials, which leaves their handshake to WinHTTP when the
+// request is sent again. Sets scheme to the one picked. Returns 0, or the
+// failing call's error (ERROR_NOT_SUPPORTED when the challenge offers no
+// usable scheme or does not come from the proxy).
+DWORD AnswerProxyChallenge(QK_WinHttpRequest& request, const std::string& user, const std::string& password,
+                           DWORD* scheme);

@@ -127,8 +127,6 @@ public:
     // refuses the status callback; the stored callback is then unchanged.
     DWORD SetStatusCallback(QK_RequestCallBack* callback);
     DWORD SetProxy(WINHTTP_PROXY_INFO* proxyInfo);
-    // Sets the proxy user name and, only if that succeeded, the password.
-    DWORD SetProxyCredentials(const std::wstring& userName, const std::wstring& password);
     // After a 401 or 407: the schemes the challenge offers (WINHTTP_AUTH_SCHEME_*
     // flags), the first of them, and whom it came from (WINHTTP_AUTH_TARGET_*).
     DWORD QueryAuthSchemes(DWORD* supported, DWORD* first, DWORD* target);

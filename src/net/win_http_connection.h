@@ -15,9 +15,9 @@
 //
 // A stored proxy is given to WinHTTP twice: on the session (Wine's WinHTTP
 // takes it only there) and on each request. A proxy that asks for
-// credentials (407) gets the stored ones once per transfer; a refusal after
-// that fails the transfer like any failing server, with a log line that
-// names the proxy.
+// credentials (407) gets the stored ones once per transfer, and the request
+// goes again with its body; a refusal after that fails the transfer like any
+// failing server, with a log line that names the proxy.
 #pragma once
 
 #include <cstdint>
@@ -130,7 +130,10 @@ private:
     // Opens the session, through the transfer's proxy when there is one; a
     // session opened with another proxy is closed first.
     void OpenSession();
-    // Returns the error of SetProxy or SetProxyCredentials, 0 on success.
+    // Makes the current request and sends it; returns the failing step's error, 0 on success.
+    DWORD OpenAndStartRequest();
+    // Sets the transfer's proxy on the request, with the Basic credentials
+    // when the proxy took them before; returns the failing call's error.
     DWORD ApplyProxy();
     // On a 407 with proxy credentials stored, answers the challenge and sends
     // the request again, once per transfer; true when it did (or failed
@@ -168,6 +171,7 @@ private:
     SProxySetting transferProxy_;  // the proxy of the current transfer
     std::wstring sessionProxy_;    // the proxy (host:port) the session was opened with; empty: direct
     bool proxyAnswered_ = false;   // a proxy challenge was answered in this transfer
+    bool proxyTakesBasic_ = false; // the proxy asked for Basic: later requests carry it at once
     DWORD statusCode_ = 0;         // the status of the transfer's last response, 0 before one
     std::string objectPath_;
     std::string verb_;

@@ -263,6 +263,13 @@ DWORD CWinHttpConnection::BeginTransfer(const CDoTransferMsg& msg) {
         if (error) return error;
     }
 
+    const DWORD error = OpenAndStartRequest();
+    if (error) return error;
+    StartSpeedSample();
+    return 0;
+}
+
+DWORD CWinHttpConnection::OpenAndStartRequest() {
     request_.reset(new QK_WinHttpRequest());
     DWORD error = request_->OpenRequest(AnsiToWide(verb_).c_str(), AnsiToWide(objectPath_).c_str(), &connection_);
     if (error) return error;
@@ -270,10 +277,7 @@ DWORD CWinHttpConnection::BeginTransfer(const CDoTransferMsg& msg) {
     if (error) return error;
     error = ApplyProxy();
     if (error) return error;
-    error = StartWinHttpRequest();
-    if (error) return error;
-    StartSpeedSample();
-    return 0;
+    return StartWinHttpRequest();
 }
 
 void CWinHttpConnection::OpenSession() {
@@ -282,6 +286,7 @@ void CWinHttpConnection::OpenSession() {
     CloseHandles();
     // A failure shows up when the connection is made on it.
     session_.Open(kUserAgent, true, proxy);
+    if (proxy != sessionProxy_) proxyTakesBasic_ = false;
     sessionProxy_ = proxy;
 }
 
@@ -294,8 +299,11 @@ DWORD CWinHttpConnection::ApplyProxy() {
         proxyInfo.lpszProxy = &proxyList[0];
     }
     DWORD error = request_->SetProxy(&proxyInfo);
-    if (error == 0 && !transferProxy_.user.empty()) {
-        error = request_->SetProxyCredentials(AnsiToWide(transferProxy_.user), AnsiToWide(transferProxy_.password));
+    // Credentials go only in answer to the proxy's challenge (see
+    // ResendWithProxyCredentials), or with every request once it took Basic.
+    if (error == 0 && proxyTakesBasic_) {
+        error = request_->AddRequestHeaders(BasicProxyAuthorization(transferProxy_.user, transferProxy_.password).c_str(),
+                                            static_cast<DWORD>(-1));
     }
     if (error) DownLogWar("Conn[%d] SetProxy failed! (err:%d)", connNo_, static_cast<int>(error));
     return error;
@@ -306,15 +314,28 @@ bool CWinHttpConnection::ResendWithProxyCredentials() {
     DWORD statusCode = 0;
     if (request_->QueryHeaderNumber(WINHTTP_QUERY_STATUS_CODE, &statusCode) || statusCode != 407) return false;
     statusCode_ = statusCode;
-    const DWORD error =
-        AnswerProxyChallenge(*request_, AnsiToWide(transferProxy_.user), AnsiToWide(transferProxy_.password));
+    DWORD scheme = 0;
+    const DWORD error = AnswerProxyChallenge(*request_, transferProxy_.user, transferProxy_.password, &scheme);
     if (error) {
         DownLogWar("[conn%d] proxy challenge not answered! (err:%d)", connNo_, static_cast<int>(error));
         return false;
     }
     proxyAnswered_ = true;
-    DownLogDbg("[conn%d] proxy asks for credentials, sending again", connNo_);
-    const DWORD resendError = StartWinHttpRequest();
+    DownLogDbg("[conn%d] proxy asks for credentials (scheme:0x%x), sending again", connNo_,
+               static_cast<unsigned>(scheme));
+    DWORD resendError = 0;
+    if (scheme == WINHTTP_AUTH_SCHEME_BASIC) {
+        // A new request, which carries the credentials from now on: a proxy
+        // that refuses a request may close its connection under the old one
+        // while the body is still coming.
+        proxyTakesBasic_ = true;
+        const std::unique_ptr<QK_WinHttpRequest> challenged = std::move(request_);
+        challenged->Close();
+        resendError = OpenAndStartRequest();
+    } else {
+        // WinHTTP answers the handshake of these schemes on the same request.
+        resendError = StartWinHttpRequest();
+    }
     if (resendError) CloseTaskOnError(resendError);
     return true;
 }

@@ -357,6 +357,8 @@ TEST_F(MultiDownloadMgrTest, ABodySentAgainAndAgainToAServerThatFailsEndsWithThe
     const auto requests = net_.Requests();
     ASSERT_GE(requests.size(), 2u);
     for (const FakeRequest& request : requests) EXPECT_EQ(request.result, kFakeBadResponse);
+    // The second failure counts as such, although the body was taken: the back-off grows.
+    EXPECT_TRUE(log_.Contains(", errtimes:2, lastTime:"));
 }
 
 TEST_F(MultiDownloadMgrTest, AServerThatCannotTellTheSizeDoesNotShutOutOneThatCan) {
