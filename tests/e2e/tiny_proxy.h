@@ -27,12 +27,10 @@ public:
     int Port() const { return port_; }
     // "127.0.0.9:<port>".
     std::string Address() const;
-    // Every request the proxy read, challenged or passed on, as "METHOD URL"
-    // ("GET http://127.0.0.1:8080/a.bin").
-    std::vector<std::string> Requests() const;
-    // The requests it passed on to a server and relayed the answer of, sorted;
-    // waits up to 30 s for at least count of them, since the proxy notes a
-    // relay's end after its client may have gone on.
+    // The requests it passed on to a server and relayed the answer of, as
+    // "METHOD URL" ("GET http://127.0.0.1:8080/a.bin"), sorted; waits up to
+    // 30 s for at least count of them, since the proxy notes a relay's end
+    // after its client may have gone on.
     std::vector<std::string> Forwarded(size_t count) const;
 
 private:

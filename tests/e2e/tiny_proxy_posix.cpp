@@ -21,55 +21,37 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A port on kHost that nothing listens on at the moment.
-int FreePort() {
-    const int sock = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    inet_pton(AF_INET, TinyProxy::kHost, &address.sin_addr);
-    socklen_t length = sizeof address;
-    int port = 0;
-    if (bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        getsockname(sock, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-        port = ntohs(address.sin_port);
-    }
-    close(sock);
-    return port;
-}
-
-bool Accepts(int port) {
-    const int sock = socket(AF_INET, SOCK_STREAM, 0);
+sockaddr_in ProxyAddress(int port) {
     sockaddr_in address = {};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
     inet_pton(AF_INET, TinyProxy::kHost, &address.sin_addr);
-    const bool connected = connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    return address;
+}
+
+// A port on kHost that nothing listens on at the moment.
+int FreePort() {
+    const int sock = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = ProxyAddress(0);
+    socklen_t length = sizeof address;
+    const bool bound = bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                       getsockname(sock, reinterpret_cast<sockaddr*>(&address), &length) == 0;
+    close(sock);
+    return bound ? ntohs(address.sin_port) : 0;
+}
+
+bool Accepts(int port) {
+    const int sock = socket(AF_INET, SOCK_STREAM, 0);
+    const sockaddr_in address = ProxyAddress(port);
+    const bool connected = connect(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
     close(sock);
     return connected;
 }
 
-// The number after marker in line, up to the next non-digit; -1 when absent.
+// The number after marker in line; -1 when the line lacks the marker.
 int NumberAfter(const std::string& line, const std::string& marker) {
     const size_t at = line.find(marker);
     return at == std::string::npos ? -1 : std::atoi(line.c_str() + at + marker.size());
-}
-
-// The client's descriptor and "METHOD URL" of a log line that notes a
-// request; false for other lines.
-bool ParseRequest(const std::string& line, int& client, std::string& request) {
-    client = NumberAfter(line, "]: Request (file descriptor ");
-    const size_t text = line.find("): ");
-    if (client < 0 || text == std::string::npos) return false;
-    // Without the protocol version.
-    request = line.substr(text + 3, line.rfind(' ') - text - 3);
-    return true;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
 }
 
 }  // namespace
@@ -132,28 +114,22 @@ void TinyProxy::Stop() {
 
 std::string TinyProxy::Address() const { return std::string(kHost) + ":" + std::to_string(port_); }
 
-std::vector<std::string> TinyProxy::Requests() const {
-    std::vector<std::string> requests;
-    int client = 0;
-    std::string request;
-    for (const std::string& line : Lines(ReadFileBytes(dir_.path() / "tinyproxy.log"))) {
-        if (ParseRequest(line, client, request)) requests.push_back(request);
-    }
-    return requests;
-}
-
 std::vector<std::string> TinyProxy::Forwarded(size_t count) const {
     std::vector<std::string> forwarded;
     const auto deadline = Clock::now() + std::chrono::seconds(30);
     do {
-        // A client's request counts once the proxy has closed the relay
-        // between that client (by its descriptor) and a server.
+        // A request ("... Request (file descriptor 5): GET http://... HTTP/1.1")
+        // counts once the proxy has closed the relay between that client's
+        // descriptor and a server; a challenged request has none.
         forwarded.clear();
         std::map<int, std::string> pending;
-        int client = 0;
-        std::string request;
-        for (const std::string& line : Lines(ReadFileBytes(dir_.path() / "tinyproxy.log"))) {
-            if (ParseRequest(line, client, request)) pending[client] = request;
+        std::istringstream log(ReadFileBytes(dir_.path() / "tinyproxy.log"));
+        for (std::string line; std::getline(log, line);) {
+            const int client = NumberAfter(line, "]: Request (file descriptor ");
+            const size_t text = line.find("): ");
+            if (client >= 0 && text != std::string::npos) {
+                pending[client] = line.substr(text + 3, line.rfind(' ') - text - 3);
+            }
             const int relayed = NumberAfter(line, "]: Closed connection between local client (fd:");
             if (relayed >= 0 && pending.count(relayed) != 0) {
                 forwarded.push_back(pending[relayed]);
