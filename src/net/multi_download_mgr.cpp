@@ -692,9 +692,10 @@ CMultiDownloadMgr::DownLoadFileInfo* CMultiDownloadMgr::FileOf(const SConnRecord
 // The idle time-out runs from the last byte received, whatever it brought:
 // a file fetched again from its start by a server without ranges is
 // progress. A request body sent again and again to a server that then fails
-// is not, nor does it clear the server's errors, so that such a server waits
-// out its back-off; a server whose answers bring nothing new is given up
-// after kFruitlessLimit of them.
+// is not, nor does it clear the server's errors, so that such a server (or a
+// proxy that takes the body and then refuses the credentials) waits out its
+// back-off; a server whose answers bring nothing new is given up after
+// kFruitlessLimit of them.
 void CMultiDownloadMgr::OnMsgSendProgress(SConnRecord* record, int bytesSent) {
     record->CountBytes(TickCountMs(), bytesSent);
 }

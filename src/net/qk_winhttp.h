@@ -51,9 +51,11 @@ protected:
 
 class QK_WinHttpSession : public QK_WinHttpHandle {
 public:
-    // Opens a session without a proxy, in asynchronous mode when async is
-    // set. Returns the error of WinHttpOpen; the handle then stays null.
-    DWORD Open(const wchar_t* userAgent, bool async);
+    // Opens a session in asynchronous mode when async is set: without a
+    // proxy, or through the named proxy (a proxy list such as "host:port",
+    // no bypass) when namedProxy is not empty. Returns the error of WinHttpOpen; the
+    // handle then stays null.
+    DWORD Open(const wchar_t* userAgent, bool async, const std::wstring& namedProxy = std::wstring());
     bool IsAsync() const { return async_; }
 
 private:
@@ -125,8 +127,11 @@ public:
     // refuses the status callback; the stored callback is then unchanged.
     DWORD SetStatusCallback(QK_RequestCallBack* callback);
     DWORD SetProxy(WINHTTP_PROXY_INFO* proxyInfo);
-    // Sets the proxy user name and, only if that succeeded, the password.
-    DWORD SetProxyCredentials(const std::wstring& userName, const std::wstring& password);
+    // After a 401 or 407: the schemes the challenge offers (WINHTTP_AUTH_SCHEME_*
+    // flags), the first of them, and whom it came from (WINHTTP_AUTH_TARGET_*).
+    DWORD QueryAuthSchemes(DWORD* supported, DWORD* first, DWORD* target);
+    // Credentials for target and scheme, used when the request is sent again.
+    DWORD SetCredentials(DWORD target, DWORD scheme, const std::wstring& userName, const std::wstring& password);
     // Adds or replaces headers; length is in characters, (DWORD)-1 for a
     // zero-terminated text.
     DWORD AddRequestHeaders(const wchar_t* headers, DWORD length);

@@ -70,16 +70,15 @@ DWORD QK_WinHttpRequest::SetProxy(WINHTTP_PROXY_INFO* proxyInfo) {
                                                                                                  : GetLastError();
 }
 
-DWORD QK_WinHttpRequest::SetProxyCredentials(const std::wstring& userName, const std::wstring& password) {
-    if (!WinHttpSetOption(handle_, WINHTTP_OPTION_PROXY_USERNAME, const_cast<wchar_t*>(userName.c_str()),
-                          static_cast<DWORD>(userName.size()))) {
-        return GetLastError();
-    }
-    if (!WinHttpSetOption(handle_, WINHTTP_OPTION_PROXY_PASSWORD, const_cast<wchar_t*>(password.c_str()),
-                          static_cast<DWORD>(password.size()))) {
-        return GetLastError();
-    }
-    return 0;
+DWORD QK_WinHttpRequest::QueryAuthSchemes(DWORD* supported, DWORD* first, DWORD* target) {
+    return WinHttpQueryAuthSchemes(handle_, supported, first, target) ? 0 : GetLastError();
+}
+
+DWORD QK_WinHttpRequest::SetCredentials(DWORD target, DWORD scheme, const std::wstring& userName,
+                                        const std::wstring& password) {
+    return WinHttpSetCredentials(handle_, target, scheme, userName.c_str(), password.c_str(), nullptr)
+               ? 0
+               : GetLastError();
 }
 
 DWORD QK_WinHttpRequest::AddRequestHeaders(const wchar_t* headers, DWORD length) {

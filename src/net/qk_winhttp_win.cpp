@@ -15,10 +15,13 @@ void QK_WinHttpHandle::Adopt(HINTERNET handle) {
     handle_ = handle;
 }
 
-DWORD QK_WinHttpSession::Open(const wchar_t* userAgent, bool async) {
+DWORD QK_WinHttpSession::Open(const wchar_t* userAgent, bool async, const std::wstring& namedProxy) {
     async_ = async;
-    HINTERNET session = WinHttpOpen(userAgent, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
-                                    WINHTTP_NO_PROXY_BYPASS, async ? WINHTTP_FLAG_ASYNC : 0);
+    HINTERNET session = namedProxy.empty()
+                            ? WinHttpOpen(userAgent, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                                          WINHTTP_NO_PROXY_BYPASS, async ? WINHTTP_FLAG_ASYNC : 0)
+                            : WinHttpOpen(userAgent, WINHTTP_ACCESS_TYPE_NAMED_PROXY, namedProxy.c_str(),
+                                          WINHTTP_NO_PROXY_BYPASS, async ? WINHTTP_FLAG_ASYNC : 0);
     const DWORD error = session ? 0 : GetLastError();
     Adopt(session);
     return error;

@@ -12,6 +12,12 @@
 // every CConnectionCallBack call. The state (idle, transferring, stopping)
 // and the stored proxy are the only fields shared across threads, guarded by
 // one mutex.
+//
+// A stored proxy is given to WinHTTP twice: on the session (Wine's WinHTTP
+// takes it only there) and on each request. A proxy that asks for
+// credentials (407) gets the stored ones once per transfer, and the request
+// goes again with its body; a refusal after that fails the transfer like any
+// failing server, with a log line that names the proxy.
 #pragma once
 
 #include <cstdint>
@@ -86,6 +92,14 @@ private:
 
     enum State { kIdle = 0, kTransferring = 1, kStopping = 2 };
 
+    // The proxy of SetProxy: an empty host means none, an empty user no credentials.
+    struct SProxySetting {
+        std::string host;
+        uint16_t port = 0;
+        std::string user;
+        std::string password;
+    };
+
     struct SpeedSample {
         uint32_t startTick;  // 32-bit millisecond tick count; 0 never counts
         uint32_t bytes;
@@ -113,8 +127,19 @@ private:
     // the transfer with: 85 a request still exists, 87 a URL that cannot be
     // split or is not http, else the failing step's WinHTTP or system error.
     DWORD BeginTransfer(const CDoTransferMsg& msg);
-    // Returns the error of SetProxy or SetProxyCredentials, 0 on success.
+    // Opens the session, through the transfer's proxy when there is one; a
+    // session opened with another proxy is closed first.
+    void OpenSession();
+    // Makes the current request and sends it; returns the failing step's error, 0 on success.
+    DWORD OpenAndStartRequest();
+    // Sets the transfer's proxy on the request, with the Basic credentials
+    // when the proxy took them before; returns the failing call's error.
     DWORD ApplyProxy();
+    // On a 407 with proxy credentials stored, answers the challenge and sends
+    // the request again, once per transfer; true when it did (or failed
+    // doing so and ended the transfer), false when the response is to be
+    // checked as it is.
+    bool ResendWithProxyCredentials();
     // Adds the headers and sends the request; returns the failing step's error, 0 on success.
     DWORD StartWinHttpRequest();
     void On_Abort();
@@ -142,10 +167,12 @@ private:
     const int32_t connNo_;
     std::string serverHost_;
     uint16_t serverPort_ = 0;
-    std::string proxyHost_;  // the proxy values are guarded by stateLock_
-    uint16_t proxyPort_ = 0;
-    std::string proxyUser_;
-    std::string proxyPassword_;
+    SProxySetting proxy_;          // guarded by stateLock_
+    SProxySetting transferProxy_;  // the proxy of the current transfer
+    std::wstring sessionProxy_;    // the proxy (host:port) the session was opened with; empty: direct
+    bool proxyAnswered_ = false;   // a proxy challenge was answered in this transfer
+    bool proxyTakesBasic_ = false; // the proxy asked for Basic: later requests carry it at once
+    DWORD statusCode_ = 0;         // the status of the transfer's last response, 0 before one
     std::string objectPath_;
     std::string verb_;
     int32_t taskStart_ = 0;

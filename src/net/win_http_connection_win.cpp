@@ -6,6 +6,7 @@
 #include <new>
 
 #include "diag/trace_log.h"
+#include "net/proxy_access_win.h"
 #include "net/winhttp_error_name.h"
 #include "util/clock.h"
 #include "util/code_page.h"
@@ -89,10 +90,7 @@ CWinHttpConnection::~CWinHttpConnection() {
 void CWinHttpConnection::SetProxy(const std::string& proxyHost, uint16_t proxyPort, const std::string& proxyUser,
                                   const std::string& proxyPassword) {
     std::lock_guard<std::mutex> guard(stateLock_);
-    proxyHost_ = proxyHost;
-    proxyPort_ = proxyPort;
-    proxyUser_ = proxyUser;
-    proxyPassword_ = proxyPassword;
+    proxy_ = SProxySetting{proxyHost, proxyPort, proxyUser, proxyPassword};
 }
 
 bool CWinHttpConnection::DoTransfer(CConnectionCallBack* callback, const std::string& url, int32_t start,
@@ -251,11 +249,14 @@ DWORD CWinHttpConnection::BeginTransfer(const CDoTransferMsg& msg) {
     objectPath_ = WideToAnsi(path);
     body_ = msg.body;
     verb_ = body_.empty() ? "GET" : "POST";
-
-    if (!session_.IsOpen()) {
-        // A failure shows up when the connection is made on it.
-        session_.Open(kUserAgent, true);
+    {
+        std::lock_guard<std::mutex> guard(stateLock_);
+        transferProxy_ = proxy_;
     }
+    proxyAnswered_ = false;
+    statusCode_ = 0;
+
+    OpenSession();
     if (!connection_.IsOpen()) {
         // One connection object serves one server, so an open handle is kept
         // without comparing hosts.
@@ -263,6 +264,13 @@ DWORD CWinHttpConnection::BeginTransfer(const CDoTransferMsg& msg) {
         if (error) return error;
     }
 
+    const DWORD error = OpenAndStartRequest();
+    if (error) return error;
+    StartSpeedSample();
+    return 0;
+}
+
+DWORD CWinHttpConnection::OpenAndStartRequest() {
     request_.reset(new QK_WinHttpRequest());
     DWORD error = request_->OpenRequest(AnsiToWide(verb_).c_str(), AnsiToWide(objectPath_).c_str(), &connection_);
     if (error) return error;
@@ -270,39 +278,67 @@ DWORD CWinHttpConnection::BeginTransfer(const CDoTransferMsg& msg) {
     if (error) return error;
     error = ApplyProxy();
     if (error) return error;
-    error = StartWinHttpRequest();
-    if (error) return error;
-    StartSpeedSample();
-    return 0;
+    return StartWinHttpRequest();
+}
+
+void CWinHttpConnection::OpenSession() {
+    const std::wstring proxy = SessionProxyName(transferProxy_.host, transferProxy_.port);
+    if (session_.IsOpen() && proxy == sessionProxy_) return;
+    CloseHandles();
+    // A failure shows up when the connection is made on it.
+    session_.Open(kUserAgent, true, proxy);
+    if (proxy != sessionProxy_) proxyTakesBasic_ = false;
+    sessionProxy_ = proxy;
 }
 
 DWORD CWinHttpConnection::ApplyProxy() {
-    std::string proxyHost;
-    uint16_t proxyPort = 0;
-    std::string proxyUser;
-    std::string proxyPassword;
-    {
-        std::lock_guard<std::mutex> guard(stateLock_);
-        proxyHost = proxyHost_;
-        proxyPort = proxyPort_;
-        proxyUser = proxyUser_;
-        proxyPassword = proxyPassword_;
-    }
-
-    std::wstring proxyList;
+    std::wstring proxyList = NamedProxyList(transferProxy_.host, transferProxy_.port);
     WINHTTP_PROXY_INFO proxyInfo = {};
     proxyInfo.dwAccessType = WINHTTP_ACCESS_TYPE_NO_PROXY;
-    if (!proxyHost.empty()) {
-        proxyList = AnsiToWide("http=" + proxyHost + ":" + std::to_string(proxyPort));
+    if (!proxyList.empty()) {
         proxyInfo.dwAccessType = WINHTTP_ACCESS_TYPE_NAMED_PROXY;
         proxyInfo.lpszProxy = &proxyList[0];
     }
     DWORD error = request_->SetProxy(&proxyInfo);
-    if (error == 0 && !proxyUser.empty()) {
-        error = request_->SetProxyCredentials(AnsiToWide(proxyUser), AnsiToWide(proxyPassword));
+    // Credentials go only in answer to the proxy's challenge (see
+    // ResendWithProxyCredentials), or with every request once it took Basic.
+    if (error == 0 && proxyTakesBasic_) {
+        error = request_->AddRequestHeaders(BasicProxyAuthorization(transferProxy_.user, transferProxy_.password).c_str(),
+                                            static_cast<DWORD>(-1));
     }
     if (error) DownLogWar("Conn[%d] SetProxy failed! (err:%d)", connNo_, static_cast<int>(error));
     return error;
+}
+
+bool CWinHttpConnection::ResendWithProxyCredentials() {
+    if (sessionProxy_.empty() || transferProxy_.user.empty() || proxyAnswered_) return false;
+    DWORD statusCode = 0;
+    if (request_->QueryHeaderNumber(WINHTTP_QUERY_STATUS_CODE, &statusCode) || statusCode != 407) return false;
+    statusCode_ = statusCode;
+    DWORD scheme = 0;
+    const DWORD error = AnswerProxyChallenge(*request_, transferProxy_.user, transferProxy_.password, &scheme);
+    if (error) {
+        DownLogWar("[conn%d] proxy challenge not answered! (err:%d)", connNo_, static_cast<int>(error));
+        return false;
+    }
+    proxyAnswered_ = true;
+    DownLogDbg("[conn%d] proxy asks for credentials (scheme:0x%x), sending again", connNo_,
+               static_cast<unsigned>(scheme));
+    DWORD resendError = 0;
+    if (scheme == WINHTTP_AUTH_SCHEME_BASIC) {
+        // A new request, which carries the credentials from now on: a proxy
+        // that refuses a request may close its connection under the old one
+        // while the body is still coming.
+        proxyTakesBasic_ = true;
+        const std::unique_ptr<QK_WinHttpRequest> challenged = std::move(request_);
+        challenged->Close();
+        resendError = OpenAndStartRequest();
+    } else {
+        // WinHTTP answers the handshake of these schemes on the same request.
+        resendError = StartWinHttpRequest();
+    }
+    if (resendError) CloseTaskOnError(resendError);
+    return true;
 }
 
 DWORD CWinHttpConnection::StartWinHttpRequest() {
@@ -389,6 +425,7 @@ void CWinHttpConnection::SendBodyOrFinish() {
 }
 
 void CWinHttpConnection::OnHeadersAvailableMsg() {
+    if (ResendWithProxyCredentials()) return;
     const DWORD error = CheckResponse();
     if (error) {
         CloseTaskOnError(error);
@@ -406,6 +443,7 @@ DWORD CWinHttpConnection::CheckResponse() {
         DownLogWar("[conn%d] winHttp get status_code failed! (err:%d)", connNo_, static_cast<int>(error));
         return error;
     }
+    statusCode_ = statusCode;
     if (statusCode != 200 && statusCode != 206) {
         DownLogErr("[conn%d] status_code err:%d", connNo_, static_cast<int>(statusCode));
         return kErrorBadResponse;
@@ -485,6 +523,12 @@ void CWinHttpConnection::FinishTransfer() {
 
 void CWinHttpConnection::CloseTaskOnError(DWORD reason) {
     DownLogDbg("[conn%d] onerr close task! （reason:%d, %s)", connNo_, static_cast<int>(reason), ErrorName(reason));
+    // Names the proxy, so that a proxy's refusal is told from a server's.
+    if (!sessionProxy_.empty()) {
+        DownLogErr("[conn%d] transfer through proxy %s failed! (status_code:%d, reason:%d, %s)", connNo_,
+                   WideToAnsi(sessionProxy_).c_str(), static_cast<int>(statusCode_), static_cast<int>(reason),
+                   ErrorName(reason));
+    }
     CloseHandles();
     ReleaseRequest();
     callback_->OnTransferFinished(this, static_cast<int32_t>(reason));

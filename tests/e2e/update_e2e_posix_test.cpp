@@ -13,7 +13,10 @@
 #include <vector>
 
 #include "e2e_support.h"
+#include "system_proxy_setting.h"
+#include "tiny_proxy.h"
 #include "update/update_result.h"
+#include "util/base64.h"
 #include "util/code_page.h"
 #include "vocabulary/command_string.h"
 
@@ -722,6 +725,93 @@ TEST_F(UpdateE2e, OnlySignedReleasesAndNoStepBackUnlessAllowed) {
     for (int i = 0; i < 8; ++i) ExpectInstalled(i, 1);
     EXPECT_EQ(app_.Read("UpdateInfo.ini"), Manifest("1.5.0.0"));
     EXPECT_EQ(CountFiles(reportStore_.path()), reports);
+}
+
+// Whole updates through a real proxy: the update asks the web server, fetches
+// the manifest and the files from two mirrors, and every one of these
+// requests reaches the mirrors through the proxy or not at all.
+class ProxyE2e : public UpdateE2e {
+protected:
+    void SetUp() override {
+        UpdateE2e::SetUp();
+        WriteClient(3, 2);
+        ReleaseRecipe v2;
+        v2.version = "2.0.0.0";
+        Publish(v2);
+        StartMirrors(2);
+        mirrors_[0].SetReply("getClientAccKey", QueryReply{200, Installation::CommandString("-DOMAIN=77\n")});
+        mirrors_[0].SetReply("QueryClientVer", QueryReply{200, "-SPVER=pc-2.0.0.0\n-UPURL=" + mirrors_.Urls() + "\n"});
+    }
+    // Stores the proxy setting "cfgProxy" in the installation's UserCfg.ini.
+    void StoreProxy(const std::string& value) { app_.Write("UserCfg.ini", "[CFG]\r\ncfgProxy=" + value + "\r\n"); }
+    static std::string GivenProxy(const TinyProxy& proxy, const std::string& user, const std::string& password) {
+        return "2;" + std::string(TinyProxy::kHost) + ";" + std::to_string(proxy.Port()) + ";" + Base64Encode(user) +
+               ";" + Base64Encode(password) + ";";
+    }
+    DriverReport UpdateFromWebServer() {
+        return Update("-WEBSVR=127.0.0.1:" + std::to_string(mirrors_.Port(0)) + "\n-MEET=8801;x\n");
+    }
+    // Every request the mirrors answered, as a proxy names it, sorted.
+    std::vector<std::string> MirrorRequests() {
+        std::vector<std::string> requests;
+        for (size_t m = 0; m < mirrors_.size(); ++m) {
+            for (const RequestRecord& record : mirrors_[m].Requests()) {
+                requests.push_back(record.method + " http://127.0.0.1:" + std::to_string(mirrors_.Port(m)) +
+                                   record.path);
+            }
+        }
+        std::sort(requests.begin(), requests.end());
+        return requests;
+    }
+    void ExpectUpdatedThrough(const TinyProxy& proxy, const DriverReport& run) {
+        EXPECT_EQ(run.result, 0);
+        for (int i = 0; i < 3; ++i) ExpectInstalled(i, 2);
+        const std::vector<std::string> served = MirrorRequests();
+        EXPECT_EQ(proxy.Forwarded(served.size()), served);
+        // The two queries, the manifest and the three files at least.
+        EXPECT_GE(served.size(), 6u);
+        const auto queries = std::count_if(served.begin(), served.end(), [](const std::string& request) {
+            return request.compare(0, 5, "POST ") == 0 && request.find("/servlet/") != std::string::npos;
+        });
+        EXPECT_EQ(queries, 2);
+    }
+};
+
+TEST_F(ProxyE2e, StoredProxyWithoutCredentialsCarriesEveryRequest) {
+    TinyProxy proxy;
+    StoreProxy(GivenProxy(proxy, "", ""));
+    ExpectUpdatedThrough(proxy, UpdateFromWebServer());
+}
+
+TEST_F(ProxyE2e, StoredProxyWithBasicCredentialsCarriesEveryRequest) {
+    TinyProxy proxy("meetuser", "s3cret");
+    StoreProxy(GivenProxy(proxy, "meetuser", "s3cret"));
+    ExpectUpdatedThrough(proxy, UpdateFromWebServer());
+    // The proxy asked for them first.
+    EXPECT_NE(app_.Read("log/QKMeeting.log").find("proxy asks for credentials (scheme:0x1)"), std::string::npos);
+}
+
+TEST_F(ProxyE2e, WrongCredentialsEndWithTheDownloadErrorAndNameTheProxy) {
+    TinyProxy proxy("meetuser", "s3cret");
+    StoreProxy(GivenProxy(proxy, "meetuser", "guessed"));
+
+    EXPECT_EQ(UpdateFromWebServer().result, URC_DOWNLOAD_ERR);
+
+    EXPECT_EQ(app_.InstalledFiles(), std::vector<std::string>{"ZOLTAMeeting.exe"});
+    EXPECT_TRUE(MirrorRequests().empty());
+    // The proxy refuses wrong credentials with 401 (407 by the book).
+    const std::string log = app_.Read("log/QKMeeting.log");
+    const std::string refused = "transfer through proxy " + proxy.Address() + " failed! (status_code:";
+    EXPECT_TRUE(log.find(refused + "401, reason:12152") != std::string::npos ||
+                log.find(refused + "407, reason:12152") != std::string::npos);
+}
+
+// Its own CTest entry: the registry it changes is the whole prefix's.
+TEST_F(ProxyE2e, SystemProxyFromTheRegistryCarriesEveryRequest) {
+    TinyProxy proxy;
+    ScopedSystemProxy system(proxy.Address());
+    StoreProxy("1;");
+    ExpectUpdatedThrough(proxy, UpdateFromWebServer());
 }
 
 }  // namespace

@@ -452,6 +452,8 @@ TEST_F(MultiDownloadMgrTest, ABodySentAgainAndAgainToAServerThatFailsEndsWithThe
     // Taking the body clears no error: the attempts wait out the back-off.
     EXPECT_LE(requests.size(), 6u);
     for (const FakeRequest& request : requests) EXPECT_EQ(request.result, kFakeBadResponse);
+    // The second failure counts as such, although the body was taken: the back-off grows.
+    EXPECT_TRUE(log_.Contains(", errtimes:2, lastTime:"));
 }
 
 TEST_F(MultiDownloadMgrTest, AServerThatCannotTellTheSizeDoesNotShutOutOneThatCan) {
