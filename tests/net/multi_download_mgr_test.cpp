@@ -194,10 +194,12 @@ TEST_F(MultiDownloadMgrTest, AServerThatStaysSilentIsRacedAndTheFirstToAnswerLea
 TEST_F(MultiDownloadMgrTest, SplitsTheOpenRangeByRateAndTheFasterConnectionLeads) {
     ASSERT_TRUE(log_.Opened());
     const std::string f = MakeContent(4000000, 5);
+    // Slow enough for several of the manager's 500 ms progress ticks, at
+    // which the main connection is chosen again, even under a sanitizer.
     FakeServerScript slow;
-    slow.chunkDelayMs = 20;
+    slow.chunkDelayMs = 40;
     FakeServerScript fast;
-    fast.chunkDelayMs = 2;
+    fast.chunkDelayMs = 4;
     net_.AddServer("srv0", slow);
     net_.AddServer("srv1", fast);
     PutEverywhere({"srv0", "srv1"}, "/f.bin", f);
