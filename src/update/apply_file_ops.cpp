@@ -22,6 +22,8 @@ bool CApplyFileOps::Append(const std::wstring& path, const std::string& bytes) {
     return AppendFileDurably(path, bytes);
 }
 
+bool CApplyFileOps::Flush(const std::wstring& path) { return FlushFileToDisk(path); }
+
 bool CApplyFileOps::Rename(const std::wstring& source, const std::wstring& target, bool replaceExisting,
                            const RetryPolicy& policy) {
     return RetryUntil(policy, [&] { return RenameFile(source, target, replaceExisting); });

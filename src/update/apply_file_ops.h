@@ -23,6 +23,8 @@ public:
     virtual bool Read(const std::wstring& path, std::string& bytes);
     // Appends and flushes to the disk (AppendFileDurably).
     virtual bool Append(const std::wstring& path, const std::string& bytes);
+    // FlushFileToDisk: the file's data on the disk; changes nothing one can read.
+    virtual bool Flush(const std::wstring& path);
     // RenameFile, tried as policy says.
     virtual bool Rename(const std::wstring& source, const std::wstring& target, bool replaceExisting,
                         const RetryPolicy& policy);

@@ -152,6 +152,7 @@ bool CApplyTransaction::RollBack() {
 }
 
 void CApplyTransaction::Commit() {
+    FlushInstalled();
     Finish();
     Unlock();
 }
@@ -245,6 +246,7 @@ CApplyTransaction::RecoveryResult CApplyTransaction::Settle() {
     Log(TRACE_WAR, "Unfinished update found! (steps:%d, journal:'%s')", steps, Narrow(journalPath_).c_str());
     if (IsComplete()) {
         Log(TRACE_INF, "Unfinished update had every file in place, completed! (steps:%d)", steps);
+        FlushInstalled();
         return Finish() ? kRecoveryRolledForward : kRecoveryFailed;
     }
     if (!UndoAll() || !Finish()) {
@@ -265,6 +267,18 @@ bool CApplyTransaction::Finish() {
         Log(TRACE_WAR, "Update backups in use, removed later! (dir:'%s')", Narrow(undoDir_).c_str());
     }
     return true;
+}
+
+void CApplyTransaction::FlushInstalled() {
+    for (const SApplyStep& step : steps_) {
+        if (step.kind == SApplyStep::kDelete) continue;
+        const std::wstring target = Path(step.target);
+        // The file is in place either way; only a power loss could still cost it.
+        if (!files_.Flush(target)) {
+            Log(TRACE_WAR, "Flush update file failed! (errCode:%d, file:'%s')", files_.LastError(),
+                Narrow(target).c_str());
+        }
+    }
 }
 
 void CApplyTransaction::Unlock() {

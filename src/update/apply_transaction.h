@@ -80,8 +80,8 @@ public:
     // folder and releases the mutex. Returns false, after an ERR line, when a
     // step could not be undone; the journal then stays for Recover.
     bool RollBack();
-    // Deletes the journal, which makes the apply complete, then the undo
-    // folder (what cannot be deleted yet, a backup still in use, waits for a
+    // Flushes the installed files to the disk, deletes the journal, which
+    // makes the apply complete, then the undo folder (what cannot be deleted yet, a backup still in use, waits for a
     // later start), and releases the mutex.
     void Commit();
 
@@ -104,6 +104,10 @@ private:
     RecoveryResult Settle();
     // Deletes the journal and the undo folder; false when the journal stays.
     bool Finish();
+    // Puts the data of every file the steps installed on the disk: a rename
+    // or a copy may reach the disk before the data does, and once the
+    // journal is gone a power loss must not leave an empty file behind.
+    void FlushInstalled();
     void Unlock();
     void Log(int level, const char* format, ...) const;
 

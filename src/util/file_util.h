@@ -46,6 +46,9 @@ bool RenameFile(const std::wstring& source, const std::wstring& target, bool rep
 // on the disk, so that nothing done afterwards can reach the disk before
 // them. False when the file cannot be opened, written or flushed.
 bool AppendFileDurably(const std::wstring& path, const std::string& bytes);
+// Returns once the file's data is on the disk. False when the file cannot
+// be opened or flushed.
+bool FlushFileToDisk(const std::wstring& path);
 // Creates the directory and every missing parent ('/' taken as '\', trailing
 // separators ignored); an existing path is success. False when a directory
 // could not be created.

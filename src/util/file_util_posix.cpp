@@ -191,6 +191,11 @@ bool AppendFileDurably(const std::wstring& path, const std::string& bytes) {
     return file.valid() && WriteAll(file.get(), bytes.data(), bytes.size()) && fsync(file.get()) == 0;
 }
 
+bool FlushFileToDisk(const std::wstring& path) {
+    ScopedFd file(open(ToPosixPath(path).c_str(), O_RDONLY | O_CLOEXEC));
+    return file.valid() && fsync(file.get()) == 0;
+}
+
 bool FindFile(const std::wstring& path, FileFindData& data) {
     struct stat info;
     bool isLink = false;

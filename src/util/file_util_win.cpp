@@ -148,6 +148,14 @@ bool AppendFileDurably(const std::wstring& path, const std::string& bytes) {
     return FlushFileBuffers(file.get()) != FALSE;
 }
 
+bool FlushFileToDisk(const std::wstring& path) {
+    // Others may hold the file open for anything, a scanner for instance.
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    ScopedFileHandle file(
+        CreateFileW(path.c_str(), GENERIC_WRITE, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.valid() && FlushFileBuffers(file.get()) != FALSE;
+}
+
 bool FindFile(const std::wstring& path, FileFindData& data) {
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW(path.c_str(), &found);

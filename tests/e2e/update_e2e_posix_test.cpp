@@ -709,7 +709,9 @@ TEST_F(UpdateE2e, OnlySignedReleasesAndNoStepBackUnlessAllowed) {
         EXPECT_LE(logged, refusal.mostLogged) << refusal.logLine;
         EXPECT_EQ(app_.Contents(), installed);
         // A refused signature or version leaves no manifest staged.
-        if (refusal.logLine.compare(0, 8, "manifest") == 0) EXPECT_FALSE(app_.Exists("UpdateVer/UpdateInfo.ini"));
+        if (refusal.logLine.compare(0, 8, "manifest") == 0) {
+            EXPECT_FALSE(app_.Exists("UpdateVer/UpdateInfo.ini"));
+        }
         EXPECT_EQ(CountFiles(reportStore_.path()), ++reports);
     }
     EXPECT_FALSE(app_.Exists("UpdateVer/" + ClientFile(4)));

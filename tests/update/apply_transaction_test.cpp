@@ -23,7 +23,8 @@ struct SimulatedKill {};
 // The system's file operations, ended just before the killAt-th one that
 // may change the disk (never when killAt is 0); a journal line under way is
 // left half-written. Renames of a locked path fail, as those of a file held
-// open without sharing do.
+// open without sharing do. Flushes change nothing one could read, so no kill
+// falls on them; each is recorded with whether the journal was still there.
 class KillingFileOps : public CApplyFileOps {
 public:
     static constexpr int kSharingViolation = 32;
@@ -31,6 +32,9 @@ public:
     explicit KillingFileOps(int killAt, std::set<std::wstring> lockedPaths = {})
         : killAt_(killAt), locked_(std::move(lockedPaths)) {}
     int Changes() const { return changes_; }
+    // The files flushed, each with true when the journal still existed then.
+    void WatchJournal(const std::wstring& path) { journal_ = path; }
+    const std::map<std::wstring, bool>& Flushed() const { return flushed_; }
 
     bool Append(const std::wstring& path, const std::string& bytes) override {
         if (++changes_ == killAt_) {
@@ -38,6 +42,10 @@ public:
             throw SimulatedKill();
         }
         return CApplyFileOps::Append(path, bytes);
+    }
+    bool Flush(const std::wstring& path) override {
+        flushed_[path] = !journal_.empty() && Exists(journal_);
+        return CApplyFileOps::Flush(path);
     }
     bool Rename(const std::wstring& source, const std::wstring& target, bool replace,
                 const RetryPolicy& policy) override {
@@ -62,6 +70,8 @@ private:
     const std::set<std::wstring> locked_;
     int changes_ = 0;
     bool lockedFailure_ = false;
+    std::wstring journal_;
+    std::map<std::wstring, bool> flushed_;
 };
 
 const char kManifestV2[] =
@@ -136,14 +146,26 @@ protected:
     std::unique_ptr<FileFolder> app_;
 };
 
+// A commit puts every installed file's data on the disk before its journal
+// goes; a rollback installs nothing.
 TEST_F(ApplyTransactionTest, AFileHeldLateInTheOrderRollsEverythingBack) {
+    const std::wstring journal = app_->Path(std::wstring(kUndoFolderName) + L"\\" + CApplyTransaction::kJournalName);
     KillingFileOps files(0, {app_->Path(L"ZOLTAMeeting.exe")});
+    files.WatchJournal(journal);
     EXPECT_FALSE(Apply(files));
     ExpectRolledBack();
+    EXPECT_TRUE(files.Flushed().empty());
     KillingFileOps free(0);
+    free.WatchJournal(journal);
     EXPECT_TRUE(Apply(free));
     EXPECT_EQ(Below(false), kRelease2);
     EXPECT_EQ(Below(true), (Files{{L"UpdateVer\\UpdateInfo.ini", kManifestV2}}));
+    std::map<std::wstring, bool> installed;
+    for (const wchar_t* name :
+         {L"a.dll", L"sub\\b.dll", L"c.dll", L"ZOLTAMeeting.exe", L"VeltranePrepair.exe", L"UpdateInfo.ini"}) {
+        installed[app_->Path(name)] = true;
+    }
+    EXPECT_EQ(free.Flushed(), installed);
 }
 
 TEST_F(ApplyTransactionTest, KilledAtAnyFileOperationARecoveryLeavesExactlyOneRelease) {
@@ -184,6 +206,24 @@ TEST_F(ApplyTransactionTest, KilledAtAnyFileOperationARecoveryLeavesExactlyOneRe
             EXPECT_GT(completed, 0);
             EXPECT_LT(forward, counter.Changes() / 4);
         }
+    }
+}
+
+// Killed as its journal was about to go, an apply is completed by the
+// recovery only while the installation still agrees with the new
+// update-info file; a file changed since sends it back.
+TEST_F(ApplyTransactionTest, OnlyAnInstallationThatAgreesWithTheNewReleaseIsCompleted) {
+    KillingFileOps counter(0);
+    ASSERT_TRUE(Apply(counter));
+    for (const bool changed : {false, true}) {
+        SCOPED_TRACE(changed ? "a file changed since" : "untouched");
+        Fresh();
+        KillingFileOps files(counter.Changes() - 1);  // the journal's deletion
+        EXPECT_THROW(Apply(files), SimulatedKill);
+        if (changed) app_->Write(L"c.dll", "c2, then edited");
+        EXPECT_EQ(Recover(),
+                  changed ? CApplyTransaction::kRecoveryRolledBack : CApplyTransaction::kRecoveryRolledForward);
+        EXPECT_EQ(Below(false), changed ? kRelease1 : kRelease2);
     }
 }
 
