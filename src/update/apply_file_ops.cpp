@@ -39,4 +39,6 @@ bool CApplyFileOps::MakeDirs(const std::wstring& path) { return ::MakeDirs(path)
 
 bool CApplyFileOps::RemoveTree(const std::wstring& directory) { return ::RemoveTree(directory); }
 
+bool CApplyFileOps::RemoveEmptyDir(const std::wstring& directory) { return RemoveEmptyDirectory(directory); }
+
 int CApplyFileOps::LastError() { return LastSystemError(); }

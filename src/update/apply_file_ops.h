@@ -34,6 +34,8 @@ public:
     virtual bool Delete(const std::wstring& path);
     virtual bool MakeDirs(const std::wstring& path);
     virtual bool RemoveTree(const std::wstring& directory);
+    // RemoveEmptyDirectory: false for a directory that holds anything.
+    virtual bool RemoveEmptyDir(const std::wstring& directory);
     // The system's error code of the calling thread's last failing operation.
     virtual int LastError();
 };

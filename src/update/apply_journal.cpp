@@ -10,7 +10,11 @@
 namespace {
 
 const char kHeaderWord[] = "apply";
-const char* const kStepWords[] = {"move", "copy", "delete"};
+const char* const kStepWords[] = {"move", "copy", "delete", "mkdir"};
+const int kStepKinds = static_cast<int>(sizeof kStepWords / sizeof kStepWords[0]);
+
+// Steps with a target only: no source, no backup flag.
+bool TargetOnly(SApplyStep::Kind kind) { return kind == SApplyStep::kDelete || kind == SApplyStep::kMakeDir; }
 const size_t kCheckDigits = 8;
 
 bool HasControlCharacter(const std::wstring& text) {
@@ -61,14 +65,14 @@ bool ParseNumber(const std::string& text, int& value) {
 bool ParseStep(const std::vector<std::string>& fields, SApplyStep& step) {
     if (fields.empty()) return false;
     int kind = -1;
-    for (int k = 0; k < 3; ++k) {
+    for (int k = 0; k < kStepKinds; ++k) {
         if (fields[0] == kStepWords[k]) kind = k;
     }
     if (kind < 0) return false;
     step = SApplyStep();
     step.kind = static_cast<SApplyStep::Kind>(kind);
-    if (step.kind == SApplyStep::kDelete) {
-        step.existed = true;
+    if (TargetOnly(step.kind)) {
+        step.existed = step.kind == SApplyStep::kDelete;
         if (fields.size() != 3 || !ParseNumber(fields[1], step.number)) return false;
         step.target = Utf8ToWide(fields[2]);
         return !step.target.empty();
@@ -92,7 +96,7 @@ bool FormatJournalHeader(const std::wstring& token, std::string& line) {
 bool FormatJournalStep(const SApplyStep& step, std::string& line) {
     if (step.target.empty() || HasControlCharacter(step.target) || HasControlCharacter(step.source)) return false;
     const std::string number = std::to_string(step.number);
-    if (step.kind == SApplyStep::kDelete) {
+    if (TargetOnly(step.kind)) {
         line = Line({kStepWords[step.kind], number, WideToUtf8(step.target)});
         return true;
     }

@@ -9,6 +9,7 @@
 //   move   <n> <existed> <target> <source> a staged file moved into place
 //   copy   <n> <existed> <target> <source> a file copied into place
 //   delete <n> <target>                   an installed file put aside
+//   mkdir  <n> <target>                   a folder created for the files to come
 // Names are relative to the application directory; <existed> is 1 when the
 // target was there before the step and is kept as backup <token>-<n>. A
 // line cut short or failing its check ends the journal: it was being
@@ -21,11 +22,11 @@
 #include <vector>
 
 struct SApplyStep {
-    enum Kind { kMove, kCopy, kDelete };
+    enum Kind { kMove, kCopy, kDelete, kMakeDir };
     Kind kind = kMove;
     int number = 0;        // numbers the step's backup
     bool existed = false;  // the target was there before and is kept as the backup (always for kDelete)
-    std::wstring target;
+    std::wstring target;   // a folder for kMakeDir
     std::wstring source;   // kMove, kCopy
 };
 

@@ -107,11 +107,12 @@ bool CApplyTransaction::Install(SApplyStep::Kind kind, const std::wstring& targe
     }
     SApplyStep step;
     step.kind = kind;
-    step.number = static_cast<int>(steps_.size());
     step.existed = files_.Exists(to);
     step.target = target;
     step.source = source;
-    error = Journal(step);
+    error = MakeFolders(target);
+    step.number = static_cast<int>(steps_.size());
+    if (error == 0) error = Journal(step);
     if (error != 0) return false;
     if (step.existed && !files_.Rename(to, BackupPath(step), false, kCopyRetry)) {
         error = files_.LastError();
@@ -175,7 +176,29 @@ int CApplyTransaction::Journal(const SApplyStep& step) {
     return 0;
 }
 
+int CApplyTransaction::MakeFolders(const std::wstring& target) {
+    for (size_t end = target.find_first_of(L"\\/"); end != std::wstring::npos;
+         end = target.find_first_of(L"\\/", end + 1)) {
+        const std::wstring folder = target.substr(0, end);
+        if (files_.Exists(Path(folder))) continue;
+        SApplyStep step;
+        step.kind = SApplyStep::kMakeDir;
+        step.number = static_cast<int>(steps_.size());
+        step.target = folder;
+        const int error = Journal(step);
+        if (error != 0) return error;
+        if (!files_.MakeDirs(Path(folder))) return files_.LastError();
+    }
+    return 0;
+}
+
 bool CApplyTransaction::Undo(const SApplyStep& step) {
+    if (step.kind == SApplyStep::kMakeDir) {
+        // Its files are undone before it; a folder that still holds anything
+        // is not the apply's alone and stays.
+        files_.RemoveEmptyDir(Path(step.target));
+        return true;
+    }
     const std::wstring target = Path(step.target);
     const std::wstring backup = BackupPath(step);
     const bool backupKept = step.existed && files_.Exists(backup);
@@ -271,7 +294,7 @@ bool CApplyTransaction::Finish() {
 
 void CApplyTransaction::FlushInstalled() {
     for (const SApplyStep& step : steps_) {
-        if (step.kind == SApplyStep::kDelete) continue;
+        if (step.kind != SApplyStep::kMove && step.kind != SApplyStep::kCopy) continue;
         const std::wstring target = Path(step.target);
         // The file is in place either way; only a power loss could still cost it.
         if (!files_.Flush(target)) {

@@ -2,10 +2,12 @@
 // a file of the installation is replaced or deleted, it is renamed into the
 // undo folder "~UpdateUndo\" inside the installation (one volume, so both
 // the backup and the install are renames), and the step is written to the
-// journal (apply_journal.h) "~UpdateUndo\journal" before it begins. A failed
-// apply is undone step by step, newest first, which brings the staged files
-// back to "UpdateVer\" and the previous release back into place; a complete
-// one commits by deleting its journal, then its backups.
+// journal (apply_journal.h) "~UpdateUndo\journal" before it begins, as is
+// each folder created for a file of the release. A failed apply is undone
+// step by step, newest first, which brings the staged files back to
+// "UpdateVer\", removes the folders it created and puts the previous release
+// back into place; a complete one commits by deleting its journal, then its
+// backups.
 //
 // An apply that never ended (the process killed, the power lost) leaves its
 // journal; Recover, run when the launcher or the updater starts, rolls it
@@ -91,6 +93,9 @@ private:
     // Writes step to the journal and keeps it. Returns 0, or the system's
     // error code when it cannot.
     int Journal(const SApplyStep& step);
+    // Creates the missing folders of target's path, each a step of its own.
+    // Returns 0, or the system's error code.
+    int MakeFolders(const std::wstring& target);
     bool Install(SApplyStep::Kind kind, const std::wstring& target, const std::wstring& source, int& error);
     // Brings what step changed back, from any state the step left; true
     // when nothing of it is left to undo.

@@ -25,12 +25,6 @@ std::wstring Trimmed(const std::wstring& text) {
     return text.substr(first, text.find_last_not_of(space) - first + 1);
 }
 
-// The directory part of path (up to its last '\' or '/'); empty without one.
-std::wstring DirectoryOf(const std::wstring& path) {
-    const size_t last = path.find_last_of(L"\\/");
-    return last == std::wstring::npos ? std::wstring() : path.substr(0, last);
-}
-
 }  // namespace
 
 int CUpdateThread::runCmd(const CQKUpdateIni& info, const std::wstring& section, const std::wstring& key,
@@ -101,7 +95,6 @@ int CUpdateThread::ApplyItem(const SFingerItem& item) {
     if (item.kind == kFingerFile) {
         const std::wstring source = updateVerDir_ + item.name;
         const std::wstring target = appDir_ + item.name;
-        MakeDirs(DirectoryOf(target));
         const std::string sourceText = WideToAnsi(source);
         const std::string targetText = WideToAnsi(target);
         DownLogInf("MoveFile:'%s'-->'%s')", sourceText.c_str(), targetText.c_str());

@@ -52,6 +52,8 @@ bool RemoveTree(const std::wstring& directory) {
     return file_os::RemoveOneDirectory(base) && allRemoved;
 }
 
+bool RemoveEmptyDirectory(const std::wstring& directory) { return file_os::RemoveOneDirectory(directory); }
+
 uint64_t GetFileSizeByName(const std::wstring& path) {
     FileFindData data;
     if (!FindFile(path, data)) return 0;

@@ -58,6 +58,9 @@ bool MakeDirs(const std::wstring& path);
 // True only if everything went; false when anything, or the directory itself,
 // could not be removed.
 bool RemoveTree(const std::wstring& directory);
+// Removes the directory only when it is empty; false otherwise, or when it
+// could not be removed.
+bool RemoveEmptyDirectory(const std::wstring& directory);
 // The entries of a directory ending in '\', without "." and "..". Returns
 // false when the directory cannot be read.
 bool ListDirectory(const std::wstring& directory, std::vector<FileFindData>& entries);

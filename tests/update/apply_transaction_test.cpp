@@ -59,6 +59,7 @@ public:
     bool Delete(const std::wstring& path) override { return Step(), CApplyFileOps::Delete(path); }
     bool MakeDirs(const std::wstring& path) override { return Step(), CApplyFileOps::MakeDirs(path); }
     bool RemoveTree(const std::wstring& path) override { return Step(), CApplyFileOps::RemoveTree(path); }
+    bool RemoveEmptyDir(const std::wstring& path) override { return Step(), CApplyFileOps::RemoveEmptyDir(path); }
     int LastError() override { return lockedFailure_ ? kSharingViolation : CApplyFileOps::LastError(); }
 
 private:
@@ -79,8 +80,9 @@ const char kManifestV2[] =
     "Job_1=dlfl;a.dll;2;1500000000;;2/a.dll;2;MD5;00\r\n"
     "Job_2=dlfl;sub\\b.dll;2;1500000000;;2/sub/b.dll;2;MD5;00\r\n"
     "Job_3=dlfl;c.dll;2;1500000000;;2/c.dll;2;MD5;00\r\n"
-    "Job_4=dlfl;ZOLTAMeeting.exe;4;1500000000;;2/ZOLTAMeeting.exe;4;MD5;00\r\n"
-    "Job_5=rmfl;old.txt\r\n";
+    "Job_4=dlfl;new\\deep\\d.dll;2;1500000000;;2/new/deep/d.dll;2;MD5;00\r\n"
+    "Job_5=dlfl;ZOLTAMeeting.exe;4;1500000000;;2/ZOLTAMeeting.exe;4;MD5;00\r\n"
+    "Job_6=rmfl;old.txt\r\n";
 
 using Files = std::map<std::wstring, std::string>;
 
@@ -89,11 +91,11 @@ const Files kRelease1 = {{L"a.dll", "a1"},          {L"sub\\b.dll", "b1"},
                          {L"ZOLTAMeeting.exe", "upd1"}, {L"VeltranePrepair.exe", "upd0"},
                          {L"UpdateInfo.ini", "[VER]\r\nVer=1.0.0.0\r\n"}};
 const Files kStaged = {{L"UpdateVer\\a.dll", "a2"},           {L"UpdateVer\\sub\\b.dll", "b2"},
-                       {L"UpdateVer\\c.dll", "c2"},           {L"UpdateVer\\ZOLTAMeeting.exe", "upd2"},
-                       {L"UpdateVer\\UpdateInfo.ini", kManifestV2}};
+                       {L"UpdateVer\\c.dll", "c2"},           {L"UpdateVer\\new\\deep\\d.dll", "d2"},
+                       {L"UpdateVer\\ZOLTAMeeting.exe", "upd2"}, {L"UpdateVer\\UpdateInfo.ini", kManifestV2}};
 const Files kRelease2 = {{L"a.dll", "a2"},          {L"sub\\b.dll", "b2"},         {L"c.dll", "c2"},
-                         {L"same.dll", "s1"},       {L"ZOLTAMeeting.exe", "upd2"}, {L"VeltranePrepair.exe", "upd2"},
-                         {L"UpdateInfo.ini", kManifestV2}};
+                         {L"new\\deep\\d.dll", "d2"}, {L"same.dll", "s1"},       {L"ZOLTAMeeting.exe", "upd2"},
+                         {L"VeltranePrepair.exe", "upd2"}, {L"UpdateInfo.ini", kManifestV2}};
 
 class ApplyTransactionTest : public ::testing::Test {
 protected:
@@ -123,7 +125,8 @@ protected:
         const bool applied =
             apply.Begin() && apply.Move(L"a.dll", L"UpdateVer\\a.dll", error) &&
             apply.Move(L"sub\\b.dll", L"UpdateVer\\sub\\b.dll", error) &&
-            apply.Move(L"c.dll", L"UpdateVer\\c.dll", error) && apply.Delete(L"old.txt", error) &&
+            apply.Move(L"c.dll", L"UpdateVer\\c.dll", error) &&
+            apply.Move(L"new\\deep\\d.dll", L"UpdateVer\\new\\deep\\d.dll", error) && apply.Delete(L"old.txt", error) &&
             apply.Move(L"ZOLTAMeeting.exe", L"UpdateVer\\ZOLTAMeeting.exe", error) &&
             apply.Copy(L"VeltranePrepair.exe", L"ZOLTAMeeting.exe", error) &&
             apply.Copy(L"UpdateInfo.ini", L"UpdateVer\\UpdateInfo.ini", error);
@@ -141,6 +144,7 @@ protected:
     void ExpectRolledBack() {
         EXPECT_EQ(Below(false), kRelease1);
         EXPECT_EQ(Below(true), kStaged);
+        EXPECT_FALSE(app_->Exists(L"new"));  // the folders the apply created, too
     }
 
     std::unique_ptr<FileFolder> app_;
@@ -162,7 +166,8 @@ TEST_F(ApplyTransactionTest, AFileHeldLateInTheOrderRollsEverythingBack) {
     EXPECT_EQ(Below(true), (Files{{L"UpdateVer\\UpdateInfo.ini", kManifestV2}}));
     std::map<std::wstring, bool> installed;
     for (const wchar_t* name :
-         {L"a.dll", L"sub\\b.dll", L"c.dll", L"ZOLTAMeeting.exe", L"VeltranePrepair.exe", L"UpdateInfo.ini"}) {
+         {L"a.dll", L"sub\\b.dll", L"c.dll", L"new\\deep\\d.dll", L"ZOLTAMeeting.exe", L"VeltranePrepair.exe",
+          L"UpdateInfo.ini"}) {
         installed[app_->Path(name)] = true;
     }
     EXPECT_EQ(free.Flushed(), installed);
