@@ -21,8 +21,3 @@ void ByteBudget::Keep(bool kept) {
     }
     room_.notify_all();
 }
-
-int64_t ByteBudget::Held() {
-    std::lock_guard<std::mutex> guard(lock_);
-    return held_;
-}

@@ -22,8 +22,6 @@ public:
     // Keeps or lifts the bound; lift it whenever the taker does not run, so
     // that nobody waits for it.
     void Keep(bool kept);
-    // The bytes held now.
-    int64_t Held();
 
 private:
     const int64_t bound_;

@@ -13,21 +13,24 @@ void SConnRecord::CountBytes(uint64_t nowMs, int64_t n) {
     if (newest.durationMs >= kSampleSpanMs) StartSpeedSample(nowMs);
     int64_t bytes = 0;
     int64_t duration = 0;
-    for (const SSpeedSample& sample : speedWindow) {
-        bytes += sample.bytes;
-        duration += sample.durationMs;
-    }
+    SpeedWindowTotals(bytes, duration);
     if (duration <= 0) duration = 1;
     lastSpeed = static_cast<double>(bytes / duration);
+}
+
+void SConnRecord::SpeedWindowTotals(int64_t& bytes, int64_t& durationMs) const {
+    bytes = 0;
+    durationMs = 0;
+    for (const SSpeedSample& sample : speedWindow) {
+        bytes += sample.bytes;
+        durationMs += sample.durationMs;
+    }
 }
 
 bool SConnRecord::SpeedMeasured() const {
     int64_t bytes = 0;
     int64_t duration = 0;
-    for (const SSpeedSample& sample : speedWindow) {
-        bytes += sample.bytes;
-        duration += sample.durationMs;
-    }
+    SpeedWindowTotals(bytes, duration);
     return bytes > 0 && duration >= kMeasuredSpanMs;
 }
 

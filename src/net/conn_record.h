@@ -49,6 +49,8 @@ struct SConnRecord {
     bool SpeedMeasured() const;
     // Counts one round trip: the time from a request to its first byte.
     void CountRoundTrip(int64_t ms);
+    // The bytes and milliseconds of the samples together.
+    void SpeedWindowTotals(int64_t& bytes, int64_t& durationMs) const;
 
     const int32_t connNo;        // "[conn%d]" in log lines
     const int32_t serverNo;      // 0-based index of its server entry

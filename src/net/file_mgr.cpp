@@ -1,6 +1,7 @@
 #include "net/file_mgr.h"
 
 #include <algorithm>
+#include <iterator>
 #include <cstdio>
 
 #include "diag/trace_log.h"
@@ -191,12 +192,9 @@ void FileMgr::SetFileSize(int32_t size) {
         block->length = fileSize_;
         DownLogDbg("fullFileBlk became to: [%d~%d]", block->start, block->length);
         if (block->done >= block->length) {
-            block->done = block->length;
-            for (SConnRecord* record : entry->conns) {
-                record->curBlock = nullptr;
-                record->conn->Abort();
-            }
-            entry = unfinished_.erase(entry);
+            const auto next = std::next(entry);
+            for (SConnRecord* record : RetireBlock(block)) record->conn->Abort();
+            entry = next;
         } else {
             ++entry;
         }

@@ -20,6 +20,9 @@ class CConnectionCallBack {
 public:
     // The one kind of OnNotify: the total size of the requested resource.
     static constexpr int32_t kNotifyTotalSize = 0;
+    // Results of OnTransferFinished that callers tell apart.
+    static constexpr int32_t kResultAborted = -1;
+    static constexpr int32_t kResultBadResponse = 12152;  // ERROR_WINHTTP_INVALID_SERVER_RESPONSE
 
     virtual ~CConnectionCallBack() = default;
 

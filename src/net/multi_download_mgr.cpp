@@ -10,8 +10,8 @@
 namespace {
 
 // A status other than 200 or 206, or an answer that starts elsewhere than asked.
-constexpr int kBadResponse = 12152;
-constexpr int kAborted = -1;
+constexpr int kBadResponse = CConnectionCallBack::kResultBadResponse;
+constexpr int kAborted = CConnectionCallBack::kResultAborted;
 // A connection's speed must exceed the main one's by this factor to lead instead.
 constexpr double kReElectFactor = 1.25;
 
@@ -209,13 +209,16 @@ std::vector<int32_t> CMultiDownloadMgr::ServersBySpeed() {
     }
     std::vector<int32_t> order;
     for (int32_t serverNo = 0; serverNo < static_cast<int32_t>(serverUrls_.size()); ++serverNo) order.push_back(serverNo);
-    std::stable_sort(order.begin(), order.end(), [&](int32_t a, int32_t b) {
-        const bool aLast = demoted_.count(a) != 0;
-        const bool bLast = demoted_.count(b) != 0;
-        if (aLast != bLast) return bLast;
-        return speed[a] > speed[b];
-    });
+    std::stable_sort(order.begin(), order.end(),
+                     [&](int32_t a, int32_t b) { return AskedBefore(a, speed[a], b, speed[b]); });
     return order;
+}
+
+bool CMultiDownloadMgr::AskedBefore(int32_t serverA, double speedA, int32_t serverB, double speedB) const {
+    const bool aLast = demoted_.count(serverA) != 0;
+    const bool bLast = demoted_.count(serverB) != 0;
+    if (aLast != bLast) return bLast;
+    return speedA > speedB;
 }
 
 std::string CMultiDownloadMgr::ServerUrl(int32_t serverNo) {
@@ -316,9 +319,6 @@ void CMultiDownloadMgr::OnMsg(CMsg* msg) {
         OnMsgFileFinished(finished->var2, finished->var1);
         break;
     }
-    case kMsgScheduleAgain:
-        Dispatch();
-        break;
     case kMsgStop:
         StopRun(0);
         break;
@@ -372,10 +372,7 @@ void CMultiDownloadMgr::Dispatch() {
     // Fastest first, servers asked last after the others.
     std::stable_sort(conns_.begin(), conns_.end(),
                      [this](const std::unique_ptr<SConnRecord>& a, const std::unique_ptr<SConnRecord>& b) {
-                         const bool aLast = demoted_.count(a->serverNo) != 0;
-                         const bool bLast = demoted_.count(b->serverNo) != 0;
-                         if (aLast != bLast) return bLast;
-                         return a->lastSpeed > b->lastSpeed;
+                         return AskedBefore(a->serverNo, a->lastSpeed, b->serverNo, b->lastSpeed);
                      });
     for (size_t i = 0; i < conns_.size(); ++i) GiveWork(conns_[i].get(), now);
     AddConnectionsForWaitingFiles(now);
@@ -748,12 +745,7 @@ void CMultiDownloadMgr::CompleteBlock(DownLoadFileInfo* file, SFileBlock* block,
                    block->start, block->length, block->done);
         worker->conn->Abort();
     }
-    if (file->IsComplete()) {
-        DownLogDbg("[%s] file download finished. file:%s", name_.c_str(), file->svrFileName.c_str());
-        FinishFile(file, DLF_OK);
-    } else {
-        Dispatch();
-    }
+    FinishOrDispatch(file);
 }
 
 void CMultiDownloadMgr::OnMsgNotify(SConnRecord* record, int32_t kind, int32_t value) {
@@ -878,12 +870,16 @@ void CMultiDownloadMgr::OnMsgTransferFinished(SConnRecord* record, int result) {
             return;
         }
     }
+    FinishOrDispatch(file);
+}
+
+void CMultiDownloadMgr::FinishOrDispatch(DownLoadFileInfo* file) {
     if (file->IsComplete()) {
         DownLogDbg("[%s] file download finished. file:%s", name_.c_str(), file->svrFileName.c_str());
         FinishFile(file, DLF_OK);
-        return;
+    } else {
+        Dispatch();
     }
-    Dispatch();
 }
 
 void CMultiDownloadMgr::FinishFile(DownLoadFileInfo* file, int errorCode) {

@@ -136,7 +136,6 @@ private:
     enum MsgType {
         kMsgRunStarted = 0,
         kMsgFileFinished = 1,     // CVar2Msg<int, DownLoadFileInfo*>: file error code, file
-        kMsgScheduleAgain = 2,
         kMsgTransferFinished = 3, // CVar2Msg<int, CHttpConnection*>
         kMsgSendProgress = 4,     // CVar2Msg<CHttpConnection*, int>
         kMsgRecvData = 5,         // CRecvDataMsg
@@ -165,6 +164,9 @@ private:
     void AddConnectionsForWaitingFiles(uint64_t nowMs);
     void ArmWakeTimer(uint64_t nowMs);
     bool IsIdle(const SConnRecord& record) const;
+    // Whether server A is asked before server B: servers asked last after
+    // the others, then the faster first.
+    bool AskedBefore(int32_t serverA, double speedA, int32_t serverB, double speedB) const;
     // A connection of a server not asked last has a transfer under way.
     bool SoundConnBusy() const;
     bool BackoffOver(const SConnRecord& record, uint64_t nowMs) const;
@@ -203,6 +205,8 @@ private:
     void EndRunWhenDrained();
     // Posts the end of the file once; later failures of it are dropped.
     void FinishFile(DownLoadFileInfo* file, int errorCode);
+    // Finishes the file when every byte of it is in, else hands out work.
+    void FinishOrDispatch(DownLoadFileInfo* file);
 
     const std::string name_;
     CHttpConnectionFactory* const factory_;

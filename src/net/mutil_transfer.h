@@ -16,7 +16,8 @@
 // File error codes of OnFileFinished.
 enum DownloadFileError {
     DLF_OK = 0,
-    DLF_IDLE_TIMEOUT = 2,   // no data within the idle time-out
+    DLF_IDLE_TIMEOUT = 2,   // no data within the idle time-out, or every server left for the file
+                            // answered several times in a row with nothing new
     DLF_SIZE_MISMATCH = 3,  // a server reported another size than the one known, or every
                             // server stated another size than the transfer size or too many bytes
     DLF_LOCAL_FILE = 4,     // the local file could not be created or written
@@ -77,7 +78,7 @@ public:
     virtual bool SetSverInfo(const char* servers) = 0;
     // Most connections working on one file at once when ranges are in use.
     virtual void SetMaxTransfers(int32_t count) = 0;
-    // A file that gains no new bytes for this long fails with DLF_IDLE_TIMEOUT.
+    // A file that receives no byte for this long fails with DLF_IDLE_TIMEOUT.
     virtual void SetIdleTimeout(int32_t milliseconds) = 0;
     // Queues a file; postData, when not empty, is the request body of every
     // transfer of it from offset 0; fetch bounds its size and servers.

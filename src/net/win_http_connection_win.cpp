@@ -17,9 +17,8 @@ constexpr const wchar_t* kUserAgent = L"Mozilla/4.0 (compatible; MSIE 5.00; Wind
 constexpr DWORD kUrlPartChars = 512;
 constexpr DWORD kErrorTransferExists = 85;    // ERROR_ALREADY_ASSIGNED
 constexpr DWORD kErrorBadUrl = 87;            // ERROR_INVALID_PARAMETER
-constexpr DWORD kErrorBadResponse = 12152;    // ERROR_WINHTTP_INVALID_SERVER_RESPONSE
+constexpr DWORD kErrorBadResponse = CConnectionCallBack::kResultBadResponse;
 constexpr DWORD kErrorResendRequest = 12032;  // ERROR_WINHTTP_RESEND_REQUEST
-constexpr int32_t kAborted = -1;
 constexpr uint32_t kSendCompleteBytes = 2048;  // what the request line and headers count for the speed
 constexpr uint32_t kHeadersBytes = 1024;       // what the response headers count for the speed
 constexpr size_t kSpeedSamples = 5;
@@ -370,7 +369,7 @@ void CWinHttpConnection::On_Abort() {
     // Only the request goes: the session and its connection handle serve the
     // next transfer.
     ReleaseRequest();
-    callback_->OnTransferFinished(this, kAborted);
+    callback_->OnTransferFinished(this, CConnectionCallBack::kResultAborted);
 }
 
 void CWinHttpConnection::On_Destroy() {

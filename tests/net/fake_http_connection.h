@@ -51,7 +51,7 @@ struct FakeRequest {
 
 // Result codes the fake gives, as WinHTTP would.
 constexpr int32_t kFakeBadUrl = 87;
-constexpr int32_t kFakeBadResponse = 12152;
+constexpr int32_t kFakeBadResponse = CConnectionCallBack::kResultBadResponse;
 constexpr int32_t kFakeNameNotResolved = 12007;
 
 class FakeNetwork {
