@@ -8,6 +8,8 @@ const int kFileListChars = 4096;
 
 }  // namespace
 
+const wchar_t kTestCfgFileName[] = L"testCfg.ini";
+
 std::wstring ReadNoUpdateFiles(const std::wstring& testCfgPath) {
     return ReadProfileString(L"CFG", L"noupdateFiles", L"", kFileListChars, testCfgPath);
 }

@@ -8,6 +8,9 @@
 
 #include <string>
 
+// The file's name in the application directory.
+extern const wchar_t kTestCfgFileName[];  // "testCfg.ini"
+
 // "noupdateFiles" of the testCfg.ini at that path, at most 4095 characters;
 // empty when the file or the key is missing.
 std::wstring ReadNoUpdateFiles(const std::wstring& testCfgPath);

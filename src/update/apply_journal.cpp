@@ -13,9 +13,10 @@ const char kHeaderWord[] = "apply";
 const char* const kStepWords[] = {"move", "copy", "delete", "mkdir"};
 const int kStepKinds = static_cast<int>(sizeof kStepWords / sizeof kStepWords[0]);
 
+const size_t kCheckDigits = 8;
+
 // Steps with a target only: no source, no backup flag.
 bool TargetOnly(SApplyStep::Kind kind) { return kind == SApplyStep::kDelete || kind == SApplyStep::kMakeDir; }
-const size_t kCheckDigits = 8;
 
 bool HasControlCharacter(const std::wstring& text) {
     for (wchar_t c : text) {
@@ -24,18 +25,10 @@ bool HasControlCharacter(const std::wstring& text) {
     return false;
 }
 
-std::string CheckOf(const std::string& text) {
-    const uLong crc = crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(text.data()),
-                            static_cast<uInt>(text.size()));
-    char digits[kCheckDigits + 1];
-    std::snprintf(digits, sizeof digits, "%08lx", static_cast<unsigned long>(crc & 0xFFFFFFFFul));
-    return digits;
-}
-
 std::string Line(const std::vector<std::string>& fields) {
     std::string text;
     for (const std::string& field : fields) text += (text.empty() ? "" : "\t") + field;
-    return text + "\t" + CheckOf(text) + "\n";
+    return text + "\t" + Crc32Hex(text) + "\n";
 }
 
 // The fields of one whole line (without its '\n') that passes its check.
@@ -43,7 +36,7 @@ bool CheckedFields(const std::string& line, std::vector<std::string>& fields) {
     const size_t last = line.rfind('\t');
     if (last == std::string::npos || line.size() - last - 1 != kCheckDigits) return false;
     const std::string text = line.substr(0, last);
-    if (line.compare(last + 1, kCheckDigits, CheckOf(text)) != 0) return false;
+    if (line.compare(last + 1, kCheckDigits, Crc32Hex(text)) != 0) return false;
     fields.clear();
     size_t start = 0;
     for (size_t tab; (tab = text.find('\t', start)) != std::string::npos; start = tab + 1) {
@@ -86,6 +79,14 @@ bool ParseStep(const std::vector<std::string>& fields, SApplyStep& step) {
 }
 
 }  // namespace
+
+std::string Crc32Hex(const std::string& text) {
+    const uLong crc = crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(text.data()),
+                            static_cast<uInt>(text.size()));
+    char digits[kCheckDigits + 1];
+    std::snprintf(digits, sizeof digits, "%08lx", static_cast<unsigned long>(crc & 0xFFFFFFFFul));
+    return digits;
+}
 
 bool FormatJournalHeader(const std::wstring& token, std::string& line) {
     if (token.empty() || HasControlCharacter(token)) return false;

@@ -30,6 +30,8 @@ struct SApplyStep {
     std::wstring source;   // kMove, kCopy
 };
 
+// The CRC-32 of text in 8 lower-case hexadecimal digits.
+std::string Crc32Hex(const std::string& text);
 // The first line of a journal. Returns false when the token holds a tab or
 // a line break.
 bool FormatJournalHeader(const std::wstring& token, std::string& line);

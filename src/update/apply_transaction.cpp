@@ -1,7 +1,5 @@
 #include "update/apply_transaction.h"
 
-#include <zlib.h>
-
 #include <cstdarg>
 #include <cstdio>
 
@@ -27,15 +25,8 @@ const int kErrorInvalidName = 123;
 // One mutex per installation: its folder's name, folded as the file system
 // compares names, hashed into the mutex name (which may hold no '\').
 std::wstring MutexNameOf(const std::wstring& appDir) {
-    const std::string folded = WideToUtf8(FoldFileName(appDir));
-    const uLong crc = crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(folded.data()),
-                            static_cast<uInt>(folded.size()));
-    char digits[16];
-    std::snprintf(digits, sizeof digits, "%08lx", static_cast<unsigned long>(crc & 0xFFFFFFFFul));
-    return kMutexPrefix + Utf8ToWide(digits);
+    return kMutexPrefix + Utf8ToWide(Crc32Hex(WideToUtf8(FoldFileName(appDir))));
 }
-
-std::string Narrow(const std::wstring& text) { return WideToAnsi(text); }
 
 }  // namespace
 
@@ -55,7 +46,7 @@ CApplyTransaction::RecoveryResult CApplyTransaction::Recover() {
     if (!files_.Exists(undoDir_)) return kRecoveryNothing;
     if (!mutex_.TryLock()) {
         Log(TRACE_INF, "Update files being applied by another process, left to it! (dir:'%s')",
-            Narrow(undoDir_).c_str());
+            WideToAnsi(undoDir_).c_str());
         return kRecoveryBusy;
     }
     locked_ = true;
@@ -67,7 +58,7 @@ CApplyTransaction::RecoveryResult CApplyTransaction::Recover() {
 bool CApplyTransaction::Begin() {
     if (!locked_) locked_ = RetryUntil(kCopyRetry, [this] { return mutex_.TryLock(); });
     if (!locked_) {
-        Log(TRACE_ERR, "Update files being applied by another process! (dir:'%s')", Narrow(undoDir_).c_str());
+        Log(TRACE_ERR, "Update files being applied by another process! (dir:'%s')", WideToAnsi(undoDir_).c_str());
         return false;
     }
     if (Settle() == kRecoveryFailed) {
@@ -83,7 +74,7 @@ bool CApplyTransaction::Begin() {
     FormatJournalHeader(token_, header);
     if (!files_.MakeDirs(undoDir_) || !files_.Append(journalPath_, header)) {
         Log(TRACE_ERR, "Write update journal failed! (errCode:%d, file:'%s')", files_.LastError(),
-            Narrow(journalPath_).c_str());
+            WideToAnsi(journalPath_).c_str());
         Unlock();
         return false;
     }
@@ -169,7 +160,7 @@ int CApplyTransaction::Journal(const SApplyStep& step) {
     if (!FormatJournalStep(step, line)) return kErrorInvalidName;
     if (!files_.Append(journalPath_, line)) {
         const int error = files_.LastError();
-        Log(TRACE_ERR, "Write update journal failed! (errCode:%d, file:'%s')", error, Narrow(journalPath_).c_str());
+        Log(TRACE_ERR, "Write update journal failed! (errCode:%d, file:'%s')", error, WideToAnsi(journalPath_).c_str());
         return error;
     }
     steps_.push_back(step);
@@ -218,7 +209,7 @@ bool CApplyTransaction::Undo(const SApplyStep& step) {
     if (undone && backupKept) undone = files_.Rename(backup, target, true, kCopyRetry);
     if (!undone) {
         Log(TRACE_ERR, "Undo update step failed! (errCode:%d, file:'%s')", files_.LastError(),
-            Narrow(target).c_str());
+            WideToAnsi(target).c_str());
     }
     return undone;
 }
@@ -241,7 +232,7 @@ bool CApplyTransaction::IsComplete() const {
     }
     CQKUpdateIni info(appDir_, oemId_);
     info.SetFile(Path(last.target));
-    CFingerFile::SetNoUpdateList(ReadNoUpdateFiles(appDir_ + L"testCfg.ini"));
+    CFingerFile::SetNoUpdateList(ReadNoUpdateFiles(appDir_ + kTestCfgFileName));
     CFingerFile finger;
     if (!finger.LoadFinger(info, info.GetMainSection())) return false;
     for (const SFingerItem* item : finger.GetPendingItems()) {
@@ -256,17 +247,17 @@ CApplyTransaction::RecoveryResult CApplyTransaction::Settle() {
     std::string bytes;
     if (files_.Exists(journalPath_) && !files_.Read(journalPath_, bytes)) {
         Log(TRACE_ERR, "Read update journal failed! (errCode:%d, file:'%s')", files_.LastError(),
-            Narrow(journalPath_).c_str());
+            WideToAnsi(journalPath_).c_str());
         return kRecoveryFailed;
     }
     // No journal, or one that ends before its first step: what is left
     // belongs to no unfinished apply.
     if (!ParseJournal(bytes, token_, steps_) || steps_.empty()) {
-        Log(TRACE_INF, "Remove update backups left! (dir:'%s')", Narrow(undoDir_).c_str());
+        Log(TRACE_INF, "Remove update backups left! (dir:'%s')", WideToAnsi(undoDir_).c_str());
         return Finish() ? kRecoveryNothing : kRecoveryFailed;
     }
     const int steps = static_cast<int>(steps_.size());
-    Log(TRACE_WAR, "Unfinished update found! (steps:%d, journal:'%s')", steps, Narrow(journalPath_).c_str());
+    Log(TRACE_WAR, "Unfinished update found! (steps:%d, journal:'%s')", steps, WideToAnsi(journalPath_).c_str());
     if (IsComplete()) {
         Log(TRACE_INF, "Unfinished update had every file in place, completed! (steps:%d)", steps);
         FlushInstalled();
@@ -283,11 +274,11 @@ CApplyTransaction::RecoveryResult CApplyTransaction::Settle() {
 bool CApplyTransaction::Finish() {
     if (!files_.Delete(journalPath_)) {
         Log(TRACE_ERR, "Delete update journal failed! (errCode:%d, file:'%s')", files_.LastError(),
-            Narrow(journalPath_).c_str());
+            WideToAnsi(journalPath_).c_str());
         return false;
     }
     if (!files_.RemoveTree(undoDir_)) {
-        Log(TRACE_WAR, "Update backups in use, removed later! (dir:'%s')", Narrow(undoDir_).c_str());
+        Log(TRACE_WAR, "Update backups in use, removed later! (dir:'%s')", WideToAnsi(undoDir_).c_str());
     }
     return true;
 }
@@ -299,7 +290,7 @@ void CApplyTransaction::FlushInstalled() {
         // The file is in place either way; only a power loss could still cost it.
         if (!files_.Flush(target)) {
             Log(TRACE_WAR, "Flush update file failed! (errCode:%d, file:'%s')", files_.LastError(),
-                Narrow(target).c_str());
+                WideToAnsi(target).c_str());
         }
     }
 }

@@ -8,6 +8,7 @@
 #include "update/update_thread.h"
 #include "util/code_page.h"
 #include "util/file_util.h"
+#include "util/path_util.h"
 #include "util/process_util.h"
 #include "util/system_util.h"
 #include "vocabulary/message_table.h"

@@ -42,7 +42,7 @@ CUpdateThread::CUpdateThread(CUpdateEnvironment& environment)
     : environment_(environment),
       appDir_(AppDirOfModule(environment.ModulePath())),
       updateVerDir_(appDir_ + kStagingFolder),
-      testCfgPath_(appDir_ + L"testCfg.ini"),
+      testCfgPath_(appDir_ + kTestCfgFileName),
       mainUpdateInfo_(appDir_, environment.OemId()),
       newUpdateInfo_(appDir_, environment.OemId()),
       apply_(appDir_, environment.OemId(), kDownLogModule) {

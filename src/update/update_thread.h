@@ -44,7 +44,6 @@ public:
     // Name of the older updater copy that an update refreshes when it exists.
     static constexpr const wchar_t* kOldUpdaterName = L"VeltranePrepair.exe";
     // The staging folder under the application directory.
-    static constexpr const wchar_t* kStagingFolder = L"UpdateVer\\";
     // The most bytes a server may send for a reply and for a manifest: more
     // is a failed download, never a file of whatever the server sends.
     static constexpr int32_t kReplyLimitBytes = 64 * 1024;

@@ -47,6 +47,23 @@ private:
     HANDLE handle_;
 };
 
+// Writes all bytes at the file's position; false, with the system's error
+// set, when a write fails or stops short.
+bool WriteAll(HANDLE file, const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
+        DWORD written = 0;
+        if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr)) return false;
+        if (written == 0) {
+            SetLastError(ERROR_WRITE_FAULT);
+            return false;
+        }
+        done += written;
+    }
+    return true;
+}
+
 }  // namespace
 
 namespace file_os {
@@ -116,19 +133,7 @@ bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
 bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
     ScopedFileHandle file(
         CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid() || !SetEndOfFile(file.get())) return false;
-    size_t done = 0;
-    while (done < bytes.size()) {
-        DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
-        DWORD written = 0;
-        if (!WriteFile(file.get(), bytes.data() + done, chunk, &written, nullptr)) return false;
-        if (written == 0) {
-            SetLastError(ERROR_WRITE_FAULT);
-            return false;
-        }
-        done += written;
-    }
-    return true;
+    return file.valid() && SetEndOfFile(file.get()) && WriteAll(file.get(), bytes);
 }
 
 bool RenameFile(const std::wstring& source, const std::wstring& target, bool replaceExisting) {
@@ -138,14 +143,7 @@ bool RenameFile(const std::wstring& source, const std::wstring& target, bool rep
 bool AppendFileDurably(const std::wstring& path, const std::string& bytes) {
     ScopedFileHandle file(
         CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) return false;
-    DWORD written = 0;
-    if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) return false;
-    if (written != bytes.size()) {
-        SetLastError(ERROR_WRITE_FAULT);
-        return false;
-    }
-    return FlushFileBuffers(file.get()) != FALSE;
+    return file.valid() && WriteAll(file.get(), bytes) && FlushFileBuffers(file.get()) != FALSE;
 }
 
 bool FlushFileToDisk(const std::wstring& path) {

@@ -2,11 +2,7 @@
 
 #include "util/path_separators.h"
 
-namespace {
-
-const wchar_t kStagingComponent[] = L"UpdateVer\\";
-
-}  // namespace
+const wchar_t kStagingFolder[] = L"UpdateVer\\";
 
 void SplitModulePath(const std::wstring& path, std::wstring* directory, std::wstring* fileName) {
     size_t nameStart = path.size();
@@ -26,8 +22,8 @@ std::wstring GetAppDir() {
 }
 
 std::wstring AppDirOfDirectory(const std::wstring& directory) {
-    const size_t length = sizeof kStagingComponent / sizeof kStagingComponent[0] - 1;
-    if (directory.size() <= length || directory.compare(directory.size() - length, length, kStagingComponent) != 0) {
+    const size_t length = sizeof kStagingFolder / sizeof kStagingFolder[0] - 1;
+    if (directory.size() <= length || directory.compare(directory.size() - length, length, kStagingFolder) != 0) {
         return directory;
     }
     size_t parentEnd = directory.size() - length;

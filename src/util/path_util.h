@@ -18,3 +18,5 @@ std::wstring GetAppDir();
 // The rule of GetAppDir for a directory ending in '\': the directory, or its
 // parent (with its '\') when the last component is exactly "UpdateVer".
 std::wstring AppDirOfDirectory(const std::wstring& directory);
+// The staging folder inside the application directory, with its '\'.
+extern const wchar_t kStagingFolder[];  // "UpdateVer\"
