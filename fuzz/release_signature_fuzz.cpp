@@ -19,9 +19,8 @@ namespace {
 const char kManifest[] = "[VER]\r\nVer=2.0.0.1\r\n";
 
 DigestBytes Sha256Of(const std::string& bytes) {
-    CDigestHasher hasher(DIGEST_SHA256);
     DigestBytes digest;
-    FUZZ_CHECK(hasher.Update(bytes.data(), bytes.size()) && hasher.Finish(digest) && digest.size() == 32);
+    FUZZ_CHECK(BytesDigest(DIGEST_SHA256, bytes.data(), bytes.size(), digest) && digest.size() == 32);
     return digest;
 }
 

@@ -13,6 +13,12 @@ std::wstring DigestText(const DigestBytes& digest) {
     return text;
 }
 
+bool BytesDigest(DigestKind kind, const void* data, size_t size, DigestBytes& digest) {
+    digest.clear();
+    CDigestHasher hasher(kind);
+    return hasher.Update(data, size) && hasher.Finish(digest);
+}
+
 bool FileDigest(DigestKind kind, const std::wstring& path, DigestBytes& digest) {
     digest.clear();
     UniqueFileStream file = OpenForBinaryRead(path);

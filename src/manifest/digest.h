@@ -45,6 +45,9 @@ private:
 // first, letters upper case.
 std::wstring DigestText(const DigestBytes& digest);
 
+// Sets digest to the digest of size bytes at data. Returns false, digest
+// empty, when the hash fails. Any thread may call it.
+bool BytesDigest(DigestKind kind, const void* data, size_t size, DigestBytes& digest);
 // Hashes the file at path, read in 1024-byte pieces, and sets digest to its
 // digest. Returns false, digest empty, when the file cannot be opened or read
 // or the hash fails. Any thread may call it.

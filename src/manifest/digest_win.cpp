@@ -1,15 +1,7 @@
-#include <windows.h>
-#include <bcrypt.h>
-
 #include <algorithm>
 
+#include "manifest/cng_win.h"
 #include "manifest/digest.h"
-
-namespace {
-
-bool Succeeded(NTSTATUS status) { return status >= 0; }
-
-}  // namespace
 
 // CNG's create, hash and finish calls: the one-call BCryptHash is missing
 // on Windows 7.
@@ -25,10 +17,10 @@ CDigestHasher::CDigestHasher(DigestKind kind) : state_(new State) {
     const wchar_t* name = kind == DIGEST_SHA256 ? BCRYPT_SHA256_ALGORITHM : BCRYPT_MD5_ALGORITHM;
     ULONG got = 0;
     state_->failed =
-        !Succeeded(BCryptOpenAlgorithmProvider(&state_->algorithm, name, nullptr, 0)) ||
-        !Succeeded(BCryptGetProperty(state_->algorithm, BCRYPT_HASH_LENGTH, reinterpret_cast<PUCHAR>(&state_->length),
-                                     sizeof state_->length, &got, 0)) ||
-        !Succeeded(BCryptCreateHash(state_->algorithm, &state_->hash, nullptr, 0, nullptr, 0, 0));
+        !CngSucceeded(BCryptOpenAlgorithmProvider(&state_->algorithm, name, nullptr, 0)) ||
+        !CngSucceeded(BCryptGetProperty(state_->algorithm, BCRYPT_HASH_LENGTH,
+                                        reinterpret_cast<PUCHAR>(&state_->length), sizeof state_->length, &got, 0)) ||
+        !CngSucceeded(BCryptCreateHash(state_->algorithm, &state_->hash, nullptr, 0, nullptr, 0, 0));
 }
 
 CDigestHasher::~CDigestHasher() {
@@ -42,7 +34,7 @@ bool CDigestHasher::Update(const void* data, size_t size) {
     const UCHAR* bytes = static_cast<const UCHAR*>(data);
     while (size > 0) {
         const ULONG piece = static_cast<ULONG>(std::min<size_t>(size, 0x40000000));
-        if (!Succeeded(BCryptHashData(state_->hash, const_cast<PUCHAR>(bytes), piece, 0))) {
+        if (!CngSucceeded(BCryptHashData(state_->hash, const_cast<PUCHAR>(bytes), piece, 0))) {
             state_->failed = true;
             return false;
         }
@@ -56,7 +48,7 @@ bool CDigestHasher::Finish(DigestBytes& digest) {
     if (state_->failed || state_->finished) return false;
     state_->finished = true;
     DigestBytes bytes(state_->length);
-    if (!Succeeded(BCryptFinishHash(state_->hash, bytes.data(), state_->length, 0))) {
+    if (!CngSucceeded(BCryptFinishHash(state_->hash, bytes.data(), state_->length, 0))) {
         state_->failed = true;
         return false;
     }

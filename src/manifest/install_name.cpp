@@ -7,20 +7,6 @@ const wchar_t kUndoFolderName[] = L"~UpdateUndo";
 
 namespace {
 
-// A component that the system may resolve to the parent directory: it trims
-// trailing dots and spaces from components before it looks at them.
-bool IsParentLikeComponent(const std::wstring& text, size_t start, size_t end) {
-    int dots = 0;
-    for (size_t i = start; i < end; ++i) {
-        if (text[i] == L'.') {
-            ++dots;
-        } else if (text[i] != L' ') {
-            return false;
-        }
-    }
-    return dots >= 2;
-}
-
 // A component that the system reads as a device: a device name before the
 // first dot, whatever the extension, blanks before the dot ignored ("NUL",
 // "nul.txt", "COM1 .log"). The superscript digits count as digits there.
@@ -39,16 +25,10 @@ bool IsDeviceComponent(const std::wstring& text, size_t start, size_t end) {
 }
 
 // The system drops a component's trailing dots and spaces, so such a name
-// reaches another file than the one it reads as.
+// reaches another file than the one it reads as; "..", ". ." and "..." even
+// reach the parent.
 bool EndsInDotOrSpace(const std::wstring& text, size_t start, size_t end) {
     return end > start && (text[end - 1] == L'.' || text[end - 1] == L' ');
-}
-
-// The system drops trailing dots and spaces of a component, so
-// "~UpdateUndo. " is the undo folder too.
-bool IsUndoFolderComponent(std::wstring component) {
-    while (!component.empty() && (component.back() == L'.' || component.back() == L' ')) component.pop_back();
-    return EqualsIgnoringCase(component, kUndoFolderName);
 }
 
 }  // namespace
@@ -59,11 +39,9 @@ bool IsInstallRelativeName(const std::wstring& name) {
     while (start <= name.size()) {
         size_t end = start;
         while (end < name.size() && !IsPathSeparator(name[end])) ++end;
-        if (IsParentLikeComponent(name, start, end) || IsDeviceComponent(name, start, end) ||
-            EndsInDotOrSpace(name, start, end)) {
-            return false;
-        }
-        if (start == 0 && IsUndoFolderComponent(name.substr(0, end))) return false;
+        if (IsDeviceComponent(name, start, end) || EndsInDotOrSpace(name, start, end)) return false;
+        // With trailing dots and spaces refused, "~UpdateUndo. " cannot reach it either.
+        if (start == 0 && EqualsIgnoringCase(name.substr(0, end), kUndoFolderName)) return false;
         start = end + 1;
     }
     return true;

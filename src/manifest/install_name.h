@@ -12,12 +12,11 @@ extern const wchar_t kUndoFolderName[];  // "~UpdateUndo"
 
 // True when the name stays inside the directory it is appended to and
 // reaches the file it reads as: not empty, not starting with a separator,
-// without ':' (no drive, no stream), without a component made only of dots
-// and spaces that holds two or more dots (the system reads "..", ". ." and
-// "..." alike as the parent), without a component that names a device
-// ("CON", "NUL", "COM1", "LPT1"... also with an extension) and without a
-// component ending in a dot or a space, which the system drops; and when it
-// lies outside the undo folder.
+// without ':' (no drive, no stream), without a component that names a
+// device ("CON", "NUL", "COM1", "LPT1"... also with an extension) and
+// without a component ending in a dot or a space, which the system drops
+// (so "..", ". ." and "..." never reach the parent); and when it lies
+// outside the undo folder.
 bool IsInstallRelativeName(const std::wstring& name);
 // True when the name is a single component that IsInstallRelativeName takes:
 // a file of the directory itself.

@@ -3,6 +3,7 @@
 #include "manifest/finger_item.h"
 
 const wchar_t kUpdateInfoFileName[] = L"UpdateInfo.ini";
+const wchar_t kAllowDowngradeKey[] = L"AllowDowngrade";
 const wchar_t kMacroQkMeetDir[] = L"%QKMEETDIR%";
 const wchar_t kMacroAppDir[] = L"%APPDIR%";
 const wchar_t kMacroOemId[] = L"%OEMID%";

@@ -13,6 +13,8 @@
 
 // The update-info file's name, in the application directory and in "UpdateVer\".
 extern const wchar_t kUpdateInfoFileName[];  // "UpdateInfo.ini"
+// "[VER]" key by which a signed manifest allows an older version to replace a newer one.
+extern const wchar_t kAllowDowngradeKey[];  // "AllowDowngrade"
 
 // The macros of an update-info file.
 extern const wchar_t kMacroQkMeetDir[];  // "%QKMEETDIR%": the application directory

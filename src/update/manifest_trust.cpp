@@ -1,6 +1,7 @@
 // The update worker's trust in a new manifest: its signature by a release
 // key, checked before anything of it is read, and no step back to an older
 // version unless the signed manifest allows it.
+#include "manifest/qk_update_ini.h"
 #include "manifest/release_signature.h"
 #include "update/update_thread.h"
 #include "util/code_page.h"
@@ -9,7 +10,6 @@
 
 namespace {
 
-const wchar_t kAllowDowngradeKey[] = L"AllowDowngrade";
 const int kFlagChars = 8;
 
 }  // namespace
@@ -21,9 +21,9 @@ void CUpdateThread::DiscardNewManifest() {
 }
 
 bool CUpdateThread::VerifyNewManifest(const std::wstring& srcPath, const std::vector<std::string>& releaseKeys) {
-    const std::wstring manifest = newUpdateInfo_.GetFile();
+    const std::wstring manifest = updateVerDir_ + kUpdateInfoFileName;
     SFileTransItem signature;
-    signature.name = SignatureFileName(manifest.substr(manifest.rfind(L'\\') + 1));
+    signature.name = SignatureFileName(kUpdateInfoFileName);
     signature.srcPath = SignatureFileName(srcPath);
     std::string reason;
     if (!DownloadItems(FingerItemList{&signature}, updateVerDir_, Fetch::kSignature)) {

@@ -30,9 +30,8 @@ protected:
         entry_.time = kEntryTime;
         entry_.zipType = zipType;
         entry_.checkKind = CHECK_KIND_MD5;
-        CDigestHasher hasher(DIGEST_MD5);
         DigestBytes digest;
-        EXPECT_TRUE(hasher.Update(content.data(), content.size()) && hasher.Finish(digest));
+        EXPECT_TRUE(BytesDigest(DIGEST_MD5, content.data(), content.size(), digest));
         entry_.checkValue = DigestText(digest);
     }
     int Decode() { return DecodeNetFile(17, Source(), Destination(), entry_); }

@@ -26,9 +26,8 @@ std::string FromHex(const std::string& hex) {
 }
 
 DigestBytes Sha256Of(const std::string& bytes) {
-    CDigestHasher hasher(DIGEST_SHA256);
     DigestBytes digest;
-    EXPECT_TRUE(hasher.Update(bytes.data(), bytes.size()) && hasher.Finish(digest));
+    EXPECT_TRUE(BytesDigest(DIGEST_SHA256, bytes.data(), bytes.size(), digest));
     return digest;
 }
 

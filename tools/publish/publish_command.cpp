@@ -3,6 +3,7 @@
 #include <map>
 
 #include "manifest/check_value.h"
+#include "util/text_util.h"
 
 namespace {
 
@@ -82,20 +83,14 @@ std::wstring AsciiLower(std::wstring text) {
 }
 
 bool ParseCheckKind(const std::wstring& text, int& kind) {
-    const std::wstring lower = AsciiLower(text);
-    if (lower == L"none") {
+    if (AsciiLower(text) == L"none") {
         kind = CHECK_KIND_NONE;
-    } else if (lower == L"md5") {
-        kind = CHECK_KIND_MD5;
-    } else if (lower == L"sha256") {
-        kind = CHECK_KIND_SHA256;
-    } else if (lower == L"ver") {
-        kind = CHECK_KIND_VERSION;
-    } else if (lower == L"iver") {
-        kind = CHECK_KIND_INI_VERSION;
-    } else {
-        return false;
+        return true;
     }
+    // The manifest's own names, in any case.
+    const int named = CheckKindFromText(FoldCaseText(text));
+    if (named == CHECK_KIND_NONE || named == CHECK_KIND_OTHER) return false;
+    kind = named;
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "manifest/install_name.h"
+#include "manifest/qk_update_ini.h"
 #include "manifest/release_signature.h"
 #include "publish/name_pattern.h"
 #include "publish/release_signer.h"
@@ -15,7 +16,6 @@
 
 namespace {
 
-const wchar_t kManifestName[] = L"UpdateInfo.ini";
 const wchar_t kFolderSectionPrefix[] = L"DIR_";
 // Longest values the updater reads without cutting them.
 const size_t kMaxCommandChars = 511;
@@ -201,7 +201,7 @@ bool CReleaseBuilder::ScanFolder(const std::wstring& relative) {
             continue;
         }
         // The manifest of an installed version is not one of its files.
-        if (relative.empty() && SameFileName(entry.name, kManifestName)) continue;
+        if (relative.empty() && SameFileName(entry.name, kUpdateInfoFileName)) continue;
         files_.push_back(SourceFile{name, FoldFileName(name), entry.size, entry.writeTime});
     }
     return true;
@@ -403,7 +403,7 @@ bool CReleaseBuilder::WriteManifest(const std::vector<SFileItem>& entries) {
     }
 
     const std::string bytes = writer.GetBytes();
-    const std::wstring manifestPath = outputDir_ + kManifestName + L'.' + options_.version;
+    const std::wstring manifestPath = outputDir_ + kUpdateInfoFileName + L'.' + options_.version;
     const std::wstring signaturePath = SignatureFileName(manifestPath);
     // The served manifest comes last, and goes when it is not whole; a
     // signature of an older build of this version goes with it.
@@ -412,7 +412,7 @@ bool CReleaseBuilder::WriteManifest(const std::vector<SFileItem>& entries) {
     std::string signature;
     std::wstring error;
     if (!options_.signKey.empty() && !SignReleaseBytes(options_.signKey, bytes, signature, error)) return Fail(error);
-    if (!WriteWholeFile(outputDir_ + kManifestName, bytes) ||
+    if (!WriteWholeFile(outputDir_ + kUpdateInfoFileName, bytes) ||
         (!signature.empty() && !WriteWholeFile(signaturePath, signature)) || !WriteWholeFile(manifestPath, bytes)) {
         Fail(L"cannot write the manifest to the output folder " + options_.outputDir + ErrorSuffix());
         DeleteFileRetry(manifestPath, false, kSingleAttempt);

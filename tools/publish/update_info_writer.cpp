@@ -9,7 +9,6 @@
 const wchar_t kVersionSection[] = L"VER";
 const wchar_t kVersionKey[] = L"Ver";
 const wchar_t kIniVersionKey[] = L"INIVer";
-const wchar_t kAllowDowngradeKey[] = L"AllowDowngrade";
 const wchar_t kUpdateExeKey[] = L"UpdateExe";
 const wchar_t kJobStringKey[] = L"JobString";
 const wchar_t kStopCmdKey[] = L"StopCmd";

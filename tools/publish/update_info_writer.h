@@ -16,7 +16,6 @@
 extern const wchar_t kVersionSection[];  // "VER"
 extern const wchar_t kVersionKey[];      // "Ver"
 extern const wchar_t kIniVersionKey[];   // "INIVer"
-extern const wchar_t kAllowDowngradeKey[];  // "AllowDowngrade"
 extern const wchar_t kUpdateExeKey[];    // "UpdateExe"
 extern const wchar_t kJobStringKey[];    // "JobString"
 extern const wchar_t kStopCmdKey[];      // "StopCmd"
