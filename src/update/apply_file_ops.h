@@ -28,6 +28,10 @@ public:
     // RenameFile, tried as policy says.
     virtual bool Rename(const std::wstring& source, const std::wstring& target, bool replaceExisting,
                         const RetryPolicy& policy);
+    // LinkFile: a second name for the file.
+    virtual bool Link(const std::wstring& existing, const std::wstring& link);
+    // IsSameFile: both names reach one file.
+    virtual bool IsSameFile(const std::wstring& first, const std::wstring& second);
     // CopyFileWhole (update/local_file.h); error is the system's code of a failure.
     virtual bool CopyWhole(const std::wstring& source, const std::wstring& target, int& error);
     // DeleteFileRetry: a missing file counts as deleted.

@@ -21,6 +21,21 @@ const wchar_t kMutexPrefix[] = L"QKFileDownloadApply-";
 // began: a directory where a file goes, a name the journal cannot carry.
 const int kErrorAccessDenied = 5;
 const int kErrorInvalidName = 123;
+// The names, beside a step's backup, of a file in use (a running program
+// cannot be replaced, only renamed) moved out of the way: the old one by
+// the apply, the new one by its undo.
+const wchar_t kOldInUseSuffix[] = L"-old";
+const wchar_t kNewInUseSuffix[] = L"-new";
+// The name, beside a step's backup, of the copy that is to replace the target.
+const wchar_t kCopySuffix[] = L"-copy";
+
+// A program may be running when its step is undone, by itself or as the
+// updater, and no name of a running program can be deleted: its backup and
+// its file restaged are copies, not second names.
+bool IsProgram(const std::wstring& name) {
+    const size_t length = 4;
+    return name.size() > length && SameFileName(name.substr(name.size() - length), L".exe");
+}
 
 // One mutex per installation: its folder's name, folded as the file system
 // compares names, hashed into the mutex name (which may hold no '\').
@@ -105,13 +120,32 @@ bool CApplyTransaction::Install(SApplyStep::Kind kind, const std::wstring& targe
     step.number = static_cast<int>(steps_.size());
     if (error == 0) error = Journal(step);
     if (error != 0) return false;
-    if (step.existed && !files_.Rename(to, BackupPath(step), false, kCopyRetry)) {
+    const std::wstring backup = BackupPath(step);
+    const std::wstring from = Path(source);
+    // The old file kept while it stays in place, as a second name or, for a
+    // program, a copy; the new one then replaces it in one rename, so the
+    // installation never lacks the file, not even the launcher that would
+    // recover it.
+    int ignored = 0;
+    if (step.existed &&
+        (IsProgram(target) ? files_.CopyWhole(to, backup, ignored) : files_.Link(to, backup))) {
+        const std::wstring aside = backup + kOldInUseSuffix;
+        if (kind == SApplyStep::kMove && Replace(from, to, aside, RetryPolicy{1, 0})) return true;
+        // A copy, or a staged file that a scanner holds but lets read: made
+        // in the undo folder, whence it replaces the target.
+        const std::wstring copy = backup + kCopySuffix;
+        if (files_.CopyWhole(from, copy, error)) {
+            if (Replace(copy, to, aside, kCopyRetry)) return true;
+            error = files_.LastError();
+        }
+        Undo(step);
+        return false;
+    }
+    if (step.existed && !files_.Rename(to, backup, false, kCopyRetry)) {
         error = files_.LastError();
         return false;
     }
-    const std::wstring from = Path(source);
     if (kind == SApplyStep::kMove && files_.Rename(from, to, false, RetryPolicy{1, 0})) return true;
-    // A staged file that a scanner holds can still be read.
     if (files_.CopyWhole(from, to, error)) return true;
     Undo(step);
     return false;
@@ -194,24 +228,56 @@ bool CApplyTransaction::Undo(const SApplyStep& step) {
     const std::wstring backup = BackupPath(step);
     const bool backupKept = step.existed && files_.Exists(backup);
     bool undone = true;
+    const std::wstring source = Path(step.source);
+    const bool program = IsProgram(step.target);
+    const bool restageable = step.kind == SApplyStep::kMove;
     if (step.kind != SApplyStep::kDelete) {
         files_.Delete(target + kWholeCopySuffix);
-        // The target holds the new file once the old one is out of its way.
+        if (restageable) files_.Delete(source + kWholeCopySuffix);
+        // Ended before the new file replaced the old one, which is still in
+        // place: only the backup goes (a second name of a file in use
+        // cannot, and waits in the undo folder).
+        if (backupKept && (program ? SameBytes(backup, target) : files_.IsSameFile(backup, target))) {
+            files_.Delete(backup);
+            return true;
+        }
+        // Otherwise a target beside its backup holds the new file.
         if ((backupKept || !step.existed) && files_.Exists(target)) {
-            const std::wstring source = Path(step.source);
-            // Back to "UpdateVer\", so that the next run need not fetch it again.
-            const bool restaged = step.kind == SApplyStep::kMove && !files_.Exists(source) &&
-                                  files_.Rename(target, source, false, kCopyRetry);
-            // Else the backup's rename replaces the target in one step.
-            if (!restaged && !backupKept) undone = files_.Delete(target);
+            // Back to "UpdateVer\", so that the next run need not fetch it
+            // again: as a second name or a copy while the backup is to
+            // replace it in one step.
+            int ignored = 0;
+            if (restageable && !files_.Exists(source) &&
+                !(backupKept && (program ? files_.CopyWhole(target, source, ignored) : files_.Link(target, source)))) {
+                files_.Rename(target, source, false, kCopyRetry);
+            }
+            if (!backupKept && files_.Exists(target)) undone = files_.Delete(target);
         }
     }
-    if (undone && backupKept) undone = files_.Rename(backup, target, true, kCopyRetry);
+    if (undone && backupKept) {
+        // A program in use, the updater undoing its own move, goes back to
+        // "UpdateVer\" over its copy; no name of it stays behind.
+        const std::wstring aside = program && restageable ? source : backup + kNewInUseSuffix;
+        undone = Replace(backup, target, aside, kCopyRetry);
+    }
     if (!undone) {
         Log(TRACE_ERR, "Undo update step failed! (errCode:%d, file:'%s')", files_.LastError(),
             WideToAnsi(target).c_str());
     }
     return undone;
+}
+
+bool CApplyTransaction::Replace(const std::wstring& from, const std::wstring& to, const std::wstring& aside,
+                                const RetryPolicy& policy) {
+    if (files_.Rename(from, to, true, RetryPolicy{1, 0})) return true;
+    if (files_.Exists(to) && !files_.Rename(to, aside, true, kCopyRetry)) return false;
+    return files_.Rename(from, to, false, policy);
+}
+
+bool CApplyTransaction::SameBytes(const std::wstring& first, const std::wstring& second) const {
+    std::string one;
+    std::string other;
+    return files_.Read(first, one) && files_.Read(second, other) && one == other;
 }
 
 bool CApplyTransaction::UndoAll() {

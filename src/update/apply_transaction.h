@@ -1,8 +1,10 @@
-// Applying a release's files to the installation as one transaction. Before
-// a file of the installation is replaced or deleted, it is renamed into the
-// undo folder "~UpdateUndo\" inside the installation (one volume, so both
-// the backup and the install are renames), and the step is written to the
-// journal (apply_journal.h) "~UpdateUndo\journal" before it begins, as is
+// Applying a release's files to the installation as one transaction. A file
+// of the installation that is replaced is first kept in the undo folder
+// "~UpdateUndo\" inside the installation as a second name (a hard link), or
+// a copy for a program, and the new file replaces it in one rename, so that
+// no moment lacks it; one that is deleted, in use or on a file system
+// without links is renamed into that folder (one volume). Each step is written
+// to the journal (apply_journal.h) "~UpdateUndo\journal" before it begins, as is
 // each folder created for a file of the release. A failed apply is undone
 // step by step, newest first, which brings the staged files back to
 // "UpdateVer\", removes the folders it created and puts the previous release
@@ -100,7 +102,14 @@ private:
     // Brings what step changed back, from any state the step left; true
     // when nothing of it is left to undo.
     bool Undo(const SApplyStep& step);
+    // Renames from over to in one step; a to in use, which cannot be
+    // replaced, is renamed to aside first, then from is renamed as policy
+    // says. False when from is not in place.
+    bool Replace(const std::wstring& from, const std::wstring& to, const std::wstring& aside,
+                 const RetryPolicy& policy);
     bool UndoAll();
+    // Both files hold the same bytes; false when either cannot be read.
+    bool SameBytes(const std::wstring& first, const std::wstring& second) const;
     // The journal's steps, when the apply they record put every file of the
     // new release in place: its last step installed the update-info file
     // and the installation agrees with it.

@@ -42,6 +42,13 @@ bool DeleteFileRetry(const std::wstring& path, bool mustExist, const RetryPolicy
 // Returns false when it failed: a missing source, a target in the way, a
 // file that another process holds open without sharing its deletion.
 bool RenameFile(const std::wstring& source, const std::wstring& target, bool replaceExisting);
+// Gives the existing file a second name on the same volume (a hard link):
+// both names then reach the same data. False where the file system has no
+// such links, the name is taken or the file cannot be reached.
+bool LinkFile(const std::wstring& existing, const std::wstring& link);
+// True when both names reach one file (see LinkFile); false when they do
+// not, or either cannot be reached.
+bool IsSameFile(const std::wstring& first, const std::wstring& second);
 // Appends bytes to the file (created when missing) and returns once they are
 // on the disk, so that nothing done afterwards can reach the disk before
 // them. False when the file cannot be opened, written or flushed.

@@ -186,6 +186,17 @@ bool RenameFile(const std::wstring& source, const std::wstring& target, bool rep
     return link(from.c_str(), to.c_str()) == 0 && unlink(from.c_str()) == 0;
 }
 
+bool LinkFile(const std::wstring& existing, const std::wstring& link) {
+    return ::link(ToPosixPath(existing).c_str(), ToPosixPath(link).c_str()) == 0;
+}
+
+bool IsSameFile(const std::wstring& first, const std::wstring& second) {
+    struct stat one;
+    struct stat other;
+    return stat(ToPosixPath(first).c_str(), &one) == 0 && stat(ToPosixPath(second).c_str(), &other) == 0 &&
+           one.st_dev == other.st_dev && one.st_ino == other.st_ino;
+}
+
 bool AppendFileDurably(const std::wstring& path, const std::string& bytes) {
     ScopedFd file(open(ToPosixPath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666));
     return file.valid() && WriteAll(file.get(), bytes.data(), bytes.size()) && fsync(file.get()) == 0;

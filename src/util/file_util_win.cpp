@@ -64,6 +64,15 @@ bool WriteAll(HANDLE file, const std::string& bytes) {
     return true;
 }
 
+// The volume and index that name a file whatever its name; false when the
+// file cannot be opened (any program may hold it, a running one too).
+bool GetFileIdentity(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    ScopedFileHandle file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return file.valid() && GetFileInformationByHandle(file.get(), &info) != FALSE;
+}
+
 }  // namespace
 
 namespace file_os {
@@ -138,6 +147,18 @@ bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
 
 bool RenameFile(const std::wstring& source, const std::wstring& target, bool replaceExisting) {
     return MoveFileExW(source.c_str(), target.c_str(), replaceExisting ? MOVEFILE_REPLACE_EXISTING : 0) != FALSE;
+}
+
+bool LinkFile(const std::wstring& existing, const std::wstring& link) {
+    return CreateHardLinkW(link.c_str(), existing.c_str(), nullptr) != FALSE;
+}
+
+bool IsSameFile(const std::wstring& first, const std::wstring& second) {
+    BY_HANDLE_FILE_INFORMATION one;
+    BY_HANDLE_FILE_INFORMATION other;
+    return GetFileIdentity(first, one) && GetFileIdentity(second, other) &&
+           one.dwVolumeSerialNumber == other.dwVolumeSerialNumber && one.nFileIndexHigh == other.nFileIndexHigh &&
+           one.nFileIndexLow == other.nFileIndexLow;
 }
 
 bool AppendFileDurably(const std::wstring& path, const std::string& bytes) {

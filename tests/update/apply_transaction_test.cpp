@@ -11,10 +11,12 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "diag/trace_log.h"
 #include "manifest/install_name.h"
 #include "update_test_support.h"
+#include "util/code_page.h"
 
 namespace {
 
@@ -22,15 +24,17 @@ struct SimulatedKill {};
 
 // The system's file operations, ended just before the killAt-th one that
 // may change the disk (never when killAt is 0); a journal line under way is
-// left half-written. Renames of a locked path fail, as those of a file held
-// open without sharing do. Flushes change nothing one could read, so no kill
-// falls on them; each is recorded with whether the journal was still there.
+// left half-written. Renames and links of a locked path fail, as those of a
+// file held open without sharing do; a path in use, as a running program's,
+// can be renamed but not replaced. Flushes change nothing one could read,
+// so no kill falls on them; each is recorded with whether the journal was
+// still there.
 class KillingFileOps : public CApplyFileOps {
 public:
     static constexpr int kSharingViolation = 32;
 
-    explicit KillingFileOps(int killAt, std::set<std::wstring> lockedPaths = {})
-        : killAt_(killAt), locked_(std::move(lockedPaths)) {}
+    explicit KillingFileOps(int killAt, std::set<std::wstring> lockedPaths = {}, std::set<std::wstring> inUse = {})
+        : killAt_(killAt), locked_(std::move(lockedPaths)), inUse_(std::move(inUse)) {}
     int Changes() const { return changes_; }
     // The files flushed, each with true when the journal still existed then.
     void WatchJournal(const std::wstring& path) { journal_ = path; }
@@ -50,11 +54,21 @@ public:
     bool Rename(const std::wstring& source, const std::wstring& target, bool replace,
                 const RetryPolicy& policy) override {
         Step();
-        lockedFailure_ = locked_.count(source) != 0 || locked_.count(target) != 0;
+        lockedFailure_ = locked_.count(source) != 0 || locked_.count(target) != 0 || Replaces(target);
         return !lockedFailure_ && CApplyFileOps::Rename(source, target, replace, policy);
     }
+    bool Link(const std::wstring& existing, const std::wstring& link) override {
+        Step();
+        lockedFailure_ = locked_.count(existing) != 0;
+        return !lockedFailure_ && CApplyFileOps::Link(existing, link);
+    }
     bool CopyWhole(const std::wstring& source, const std::wstring& target, int& error) override {
-        return Step(), CApplyFileOps::CopyWhole(source, target, error);
+        Step();
+        if (Replaces(target) || locked_.count(source) != 0) {
+            error = kSharingViolation;
+            return false;
+        }
+        return CApplyFileOps::CopyWhole(source, target, error);
     }
     bool Delete(const std::wstring& path) override { return Step(), CApplyFileOps::Delete(path); }
     bool MakeDirs(const std::wstring& path) override { return Step(), CApplyFileOps::MakeDirs(path); }
@@ -66,9 +80,11 @@ private:
     void Step() {
         if (++changes_ == killAt_) throw SimulatedKill();
     }
+    bool Replaces(const std::wstring& target) { return inUse_.count(target) != 0 && Exists(target); }
 
     const int killAt_;
     const std::set<std::wstring> locked_;
+    const std::set<std::wstring> inUse_;
     int changes_ = 0;
     bool lockedFailure_ = false;
     std::wstring journal_;
@@ -173,23 +189,36 @@ TEST_F(ApplyTransactionTest, AFileHeldLateInTheOrderRollsEverythingBack) {
     EXPECT_EQ(free.Flushed(), installed);
 }
 
+// Killed at any moment, the apply or its undo leaves every file it replaces
+// in place, the launcher that recovers it above all; only a file in use,
+// which must be moved out of the way first, is missing for a moment.
 TEST_F(ApplyTransactionTest, KilledAtAnyFileOperationARecoveryLeavesExactlyOneRelease) {
-    // An apply that commits, and one that rolls back at its older updater copy.
-    for (const bool held : {false, true}) {
+    // The last rolls back with the launcher in use, as the updater that runs
+    // from it and undoes its own move.
+    enum Variant { kCommits, kRollsBack, kLauncherInUse };
+    for (const Variant variant : {kCommits, kRollsBack, kLauncherInUse}) {
+        // Paths of the installation of the moment: each run has a new one.
         const auto locked = [&] {
-            return held ? std::set<std::wstring>{app_->Path(L"VeltranePrepair.exe")} : std::set<std::wstring>{};
+            return variant != kCommits ? std::set<std::wstring>{app_->Path(L"VeltranePrepair.exe")}
+                                       : std::set<std::wstring>{};
         };
+        const auto inUse = [&] {
+            return variant == kLauncherInUse ? std::set<std::wstring>{app_->Path(L"ZOLTAMeeting.exe")}
+                                             : std::set<std::wstring>{};
+        };
+        std::vector<std::wstring> replaced = {L"a.dll", L"sub\\b.dll", L"VeltranePrepair.exe", L"UpdateInfo.ini"};
+        if (variant != kLauncherInUse) replaced.push_back(L"ZOLTAMeeting.exe");
         Fresh();
-        KillingFileOps counter(0, locked());
-        Apply(counter);
+        KillingFileOps counter(0, locked(), inUse());
+        EXPECT_EQ(Apply(counter), variant == kCommits);
         int forward = 0;
         int completed = 0;
         for (int killAt = 1; killAt <= counter.Changes(); ++killAt) {
-            SCOPED_TRACE((held ? "rolling back, killed at file operation " : "killed at file operation ") +
-                         std::to_string(killAt));
+            SCOPED_TRACE("variant " + std::to_string(variant) + ", killed at file operation " + std::to_string(killAt));
             Fresh();
-            KillingFileOps files(killAt, locked());
+            KillingFileOps files(killAt, locked(), inUse());
             EXPECT_THROW(Apply(files), SimulatedKill);
+            for (const std::wstring& name : replaced) EXPECT_TRUE(app_->Exists(name)) << WideToUtf8(name);
             const CApplyTransaction::RecoveryResult result = Recover();
             completed += result == CApplyTransaction::kRecoveryRolledForward;
             if (Below(false) == kRelease2) {
@@ -205,7 +234,7 @@ TEST_F(ApplyTransactionTest, KilledAtAnyFileOperationARecoveryLeavesExactlyOneRe
         }
         // The update-info file in place is the point of no return: a
         // recovery then completes the apply.
-        if (held) {
+        if (variant != kCommits) {
             EXPECT_EQ(forward, 0);
         } else {
             EXPECT_GT(completed, 0);
