@@ -29,7 +29,9 @@ bool CApplyFileOps::Rename(const std::wstring& source, const std::wstring& targe
     return RetryUntil(policy, [&] { return RenameFile(source, target, replaceExisting); });
 }
 
-bool CApplyFileOps::Link(const std::wstring& existing, const std::wstring& link) { return LinkFile(existing, link); }
+bool CApplyFileOps::Link(const std::wstring& existing, const std::wstring& link) {
+    return CanDeleteFile(existing) && LinkFile(existing, link);
+}
 
 bool CApplyFileOps::IsSameFile(const std::wstring& first, const std::wstring& second) {
     return ::IsSameFile(first, second);

@@ -28,7 +28,8 @@ public:
     // RenameFile, tried as policy says.
     virtual bool Rename(const std::wstring& source, const std::wstring& target, bool replaceExisting,
                         const RetryPolicy& policy);
-    // LinkFile: a second name for the file.
+    // LinkFile: a second name for the file, only for one that no program
+    // holds against its deletion, as no name of it could be removed then.
     virtual bool Link(const std::wstring& existing, const std::wstring& link);
     // IsSameFile: both names reach one file.
     virtual bool IsSameFile(const std::wstring& first, const std::wstring& second);

@@ -1,7 +1,7 @@
 // The file operations of the local update that the shared file utilities
 // lack: copying a file over another so that it is never seen half-written,
 // and probing whether a file can be opened (for the log line of a failed
-// copy). Any thread may call these; they keep no state.
+// copy) or deleted. Any thread may call these; they keep no state.
 #pragma once
 
 #include <string>
@@ -20,3 +20,7 @@ bool CopyFileWhole(const std::wstring& source, const std::wstring& target, int& 
 // True when the existing file can be opened for reading, and also for writing
 // when forWriting is set. Opening changes nothing in the file.
 bool CanOpenFile(const std::wstring& path, bool forWriting);
+
+// True when the existing file can be opened to be deleted or renamed: no
+// program holds it open without sharing that. Opening changes nothing.
+bool CanDeleteFile(const std::wstring& path);

@@ -16,3 +16,9 @@ bool CanOpenFile(const std::wstring& path, bool forWriting) {
     close(fd);
     return true;
 }
+
+bool CanDeleteFile(const std::wstring& path) {
+    // No program can hold a file against its deletion here.
+    struct stat info;
+    return stat(ToPosixPath(path).c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}

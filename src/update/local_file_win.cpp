@@ -10,3 +10,11 @@ bool CanOpenFile(const std::wstring& path, bool forWriting) {
     CloseHandle(file);
     return true;
 }
+
+bool CanDeleteFile(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    return true;
+}
