@@ -126,9 +126,7 @@ bool CApplyTransaction::Install(SApplyStep::Kind kind, const std::wstring& targe
     // program, a copy; the new one then replaces it in one rename, so the
     // installation never lacks the file, not even the launcher that would
     // recover it.
-    int ignored = 0;
-    if (step.existed &&
-        (IsProgram(target) ? files_.CopyWhole(to, backup, ignored) : files_.Link(to, backup))) {
+    if (step.existed && Duplicate(to, backup)) {
         const std::wstring aside = backup + kOldInUseSuffix;
         if (kind == SApplyStep::kMove && Replace(from, to, aside, RetryPolicy{1, 0})) return true;
         // A copy, or a staged file that a scanner holds but lets read: made
@@ -229,7 +227,6 @@ bool CApplyTransaction::Undo(const SApplyStep& step) {
     const bool backupKept = step.existed && files_.Exists(backup);
     bool undone = true;
     const std::wstring source = Path(step.source);
-    const bool program = IsProgram(step.target);
     const bool restageable = step.kind == SApplyStep::kMove;
     if (step.kind != SApplyStep::kDelete) {
         files_.Delete(target + kWholeCopySuffix);
@@ -237,7 +234,7 @@ bool CApplyTransaction::Undo(const SApplyStep& step) {
         // Ended before the new file replaced the old one, which is still in
         // place: only the backup goes (a second name of a file in use
         // cannot, and waits in the undo folder).
-        if (backupKept && (program ? SameBytes(backup, target) : files_.IsSameFile(backup, target))) {
+        if (backupKept && IsDuplicate(target, backup)) {
             files_.Delete(backup);
             return true;
         }
@@ -246,9 +243,7 @@ bool CApplyTransaction::Undo(const SApplyStep& step) {
             // Back to "UpdateVer\", so that the next run need not fetch it
             // again: as a second name or a copy while the backup is to
             // replace it in one step.
-            int ignored = 0;
-            if (restageable && !files_.Exists(source) &&
-                !(backupKept && (program ? files_.CopyWhole(target, source, ignored) : files_.Link(target, source)))) {
+            if (restageable && !files_.Exists(source) && !(backupKept && Duplicate(target, source))) {
                 files_.Rename(target, source, false, kCopyRetry);
             }
             if (!backupKept && files_.Exists(target)) undone = files_.Delete(target);
@@ -257,7 +252,7 @@ bool CApplyTransaction::Undo(const SApplyStep& step) {
     if (undone && backupKept) {
         // A program in use, the updater undoing its own move, goes back to
         // "UpdateVer\" over its copy; no name of it stays behind.
-        const std::wstring aside = program && restageable ? source : backup + kNewInUseSuffix;
+        const std::wstring aside = IsProgram(target) && restageable ? source : backup + kNewInUseSuffix;
         undone = Replace(backup, target, aside, kCopyRetry);
     }
     if (!undone) {
@@ -274,10 +269,16 @@ bool CApplyTransaction::Replace(const std::wstring& from, const std::wstring& to
     return files_.Rename(from, to, false, policy);
 }
 
-bool CApplyTransaction::SameBytes(const std::wstring& first, const std::wstring& second) const {
+bool CApplyTransaction::Duplicate(const std::wstring& file, const std::wstring& duplicate) {
+    int error = 0;
+    return IsProgram(file) ? files_.CopyWhole(file, duplicate, error) : files_.Link(file, duplicate);
+}
+
+bool CApplyTransaction::IsDuplicate(const std::wstring& file, const std::wstring& duplicate) const {
+    if (!IsProgram(file)) return files_.IsSameFile(file, duplicate);
     std::string one;
     std::string other;
-    return files_.Read(first, one) && files_.Read(second, other) && one == other;
+    return files_.Read(file, one) && files_.Read(duplicate, other) && one == other;
 }
 
 bool CApplyTransaction::UndoAll() {

@@ -108,8 +108,12 @@ private:
     bool Replace(const std::wstring& from, const std::wstring& to, const std::wstring& aside,
                  const RetryPolicy& policy);
     bool UndoAll();
-    // Both files hold the same bytes; false when either cannot be read.
-    bool SameBytes(const std::wstring& first, const std::wstring& second) const;
+    // Keeps file where it is and gives it a second name, or for a program
+    // a copy, at duplicate. False when neither can be made.
+    bool Duplicate(const std::wstring& file, const std::wstring& duplicate);
+    // True when duplicate is file's second name, or for a program holds
+    // the same bytes.
+    bool IsDuplicate(const std::wstring& file, const std::wstring& duplicate) const;
     // The journal's steps, when the apply they record put every file of the
     // new release in place: its last step installed the update-info file
     // and the installation agrees with it.
