@@ -312,11 +312,19 @@ pid_t Installation::StartUpdater(const std::vector<std::string>& args) {
 }
 
 DriverReport Installation::WaitForUpdater(pid_t wine) {
-    EXPECT_GE(WaitForWine(wine, kDriverTimeoutSeconds), 0) << "the updater did not end in time";
+    const int exitCode = WaitForWine(wine, kDriverTimeoutSeconds);
+    EXPECT_GE(exitCode, 0) << "the updater did not end in time";
     for (const auto& report : ReadReports(runReportDir_)) {
         if (report.second.module == WinePath(dir_.path() / "ZOLTAMeeting.exe")) return report.second;
     }
-    ADD_FAILURE() << "the updater wrote no report";
+    // What the updater left tells why.
+    std::string reports;
+    for (const auto& entry : fs::directory_iterator(runReportDir_)) reports += " " + entry.path().filename().string();
+    const std::vector<std::string> log = Lines(Exists("log/QKMeeting.log") ? Read("log/QKMeeting.log") : "");
+    std::string tail;
+    for (size_t i = log.size() > 40 ? log.size() - 40 : 0; i < log.size(); ++i) tail += "\n  " + log[i];
+    ADD_FAILURE() << "the updater wrote no report (exit code " << exitCode << ", report folder:" << reports
+                  << "); its log ends:" << tail;
     return DriverReport();
 }
 
