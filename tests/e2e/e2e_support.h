@@ -110,6 +110,8 @@ public:
     std::vector<std::string> StagedFiles() const;
     // The lines of the programs' journal.
     std::vector<std::string> Journal() const;
+    // The updater's trace log "log/QKMeeting.log"; empty when there is none.
+    std::string LogText() const;
     // Waits until the journal holds a line equal to line, up to timeoutSeconds.
     bool WaitForJournalLine(const std::string& line, int timeoutSeconds) const;
 

@@ -291,6 +291,11 @@ std::vector<std::string> Installation::Journal() const {
     return lines;
 }
 
+std::string Installation::LogText() const {
+    const std::string log = "log/QKMeeting.log";
+    return Exists(log) ? Read(log) : std::string();
+}
+
 bool Installation::WaitForJournalLine(const std::string& line, int timeoutSeconds) const {
     const auto deadline = Clock::now() + std::chrono::seconds(timeoutSeconds);
     while (Clock::now() < deadline) {
@@ -320,7 +325,7 @@ DriverReport Installation::WaitForUpdater(pid_t wine) {
     // What the updater left tells why.
     std::string reports;
     for (const auto& entry : fs::directory_iterator(runReportDir_)) reports += " " + entry.path().filename().string();
-    const std::vector<std::string> log = Lines(Exists("log/QKMeeting.log") ? Read("log/QKMeeting.log") : "");
+    const std::vector<std::string> log = Lines(LogText());
     std::string tail;
     for (size_t i = log.size() > 40 ? log.size() - 40 : 0; i < log.size(); ++i) tail += "\n  " + log[i];
     ADD_FAILURE() << "the updater wrote no report (exit code " << exitCode << ", report folder:" << reports

@@ -37,7 +37,7 @@ const long long kServerRate = 2 * 1024 * 1024;
 // lines (one per piece of a download) would crowd out the rest.
 std::vector<std::string> LogLines(const Installation& app) {
     std::vector<std::string> lines;
-    const std::string text = app.Exists("log/QKMeeting.log") ? app.Read("log/QKMeeting.log") : std::string();
+    const std::string text = app.LogText();
     size_t start = 0;
     for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
         const std::string line = text.substr(start, end - start);
